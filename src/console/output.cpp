@@ -1,0 +1,99 @@
+#include "console/output.h"
+
+#include <cstdio>
+
+namespace varlo {
+
+namespace {
+
+struct OemRow {
+    unsigned char ansi;  // Windows-1252
+    unsigned char oem;   // code page 437/850
+};
+
+// The twelve accented letters that OemPrint converts for the console.
+constexpr OemRow kOemTable[] = {
+    {0xFC, 0x81},  // ü
+    {0xE4, 0x84},  // ä
+    {0xF6, 0x94},  // ö
+    {0xC4, 0x8E},  // Ä
+    {0xD6, 0x99},  // Ö
+    {0xDC, 0x9A},  // Ü
+    {0xE1, 0xA0},  // á
+    {0xE9, 0x82},  // é
+    {0xFA, 0xA3},  // ú
+    {0xF3, 0xA2},  // ó
+    {0xED, 0xA1},  // í
+    {0xDF, 0xE1},  // ß
+};
+
+uint16_t Attribute(int foreground, int background) {
+    return static_cast<uint16_t>(foreground + 16 * background);
+}
+
+}  // namespace
+
+void Locate(Context& ctx, int row, int column) {
+    ctx.platform.SetCursor(row, column);
+}
+
+void Print(Context& ctx, std::string_view text) {
+    if (!text.empty()) ctx.platform.WriteText(text);
+}
+
+void NewLine(Context& ctx) {
+    ctx.platform.SetCursor(ctx.platform.CursorRow() + 1, 1);
+}
+
+void PrintLine(Context& ctx, std::string_view text) {
+    Print(ctx, text);
+    NewLine(ctx);
+}
+
+void ClearScreen(Context& ctx) {
+    ctx.platform.ClearScreen();
+}
+
+void SetNormalColours(Context& ctx) {
+    ctx.platform.SetTextAttribute(Attribute(ctx.screen.ColorTable[1], ctx.screen.ColorTable[2]));
+}
+
+void SetHighlightColours(Context& ctx) {
+    ctx.platform.SetTextAttribute(Attribute(ctx.screen.ColorTable[3], ctx.screen.ColorTable[2]));
+}
+
+std::string NumberText(double value) {
+    // Single precision holds 7 significant digits; %.7g drops trailing zeros. Values below 1
+    // keep their leading zero (" 0.5").
+    char digits[32];
+    std::snprintf(digits, sizeof digits, "%.7g", static_cast<double>(static_cast<float>(value)));
+    std::string text = digits;
+    if (text == "-0") text = "0";
+    if (text[0] != '-') text.insert(text.begin(), ' ');
+    return text;
+}
+
+void PrintNumber(Context& ctx, double value) {
+    Print(ctx, NumberText(value) + " ");
+}
+
+std::string OemConvert(std::string_view ansi) {
+    std::string out(ansi);
+    for (char& c : out) {
+        const auto byte = static_cast<unsigned char>(c);
+        for (const auto& row : kOemTable) {
+            if (row.ansi == byte) {
+                c = static_cast<char>(row.oem);
+                break;
+            }
+        }
+    }
+    return out;
+}
+
+void OemPrint(Context& ctx) {
+    Print(ctx, OemConvert(ctx.screen.OemText));
+    ctx.screen.OemText.clear();
+}
+
+}  // namespace varlo

@@ -1,0 +1,524 @@
+#include "fake/fake_platform.h"
+
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+
+namespace varlo::fake {
+
+namespace {
+
+constexpr int kRows = 22;
+constexpr int kColumns = 69;
+
+// MCI error numbers the simulated device answers with.
+constexpr uint32_t kMciInvalidDevice = 263;
+constexpr uint32_t kMciUnrecognised = 274;
+constexpr uint32_t kMciFileNotFound = 275;
+constexpr uint32_t kMciCannotOpen = 277;
+constexpr uint32_t kMciDuplicateAlias = 289;
+
+std::vector<std::string> SplitPath(const std::string& path) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : path) {
+        if (c == '\\' || c == '/') {
+            parts.push_back(part);
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    parts.push_back(part);
+    return parts;
+}
+
+std::string Parent(const std::string& absolute) {
+    const size_t slash = absolute.rfind('\\');
+    if (slash == std::string::npos || absolute.size() <= 3) return "";
+    return slash == 2 ? absolute.substr(0, 3) : absolute.substr(0, slash);
+}
+
+std::string LastComponent(const std::string& absolute) {
+    const size_t slash = absolute.rfind('\\');
+    return slash == std::string::npos ? absolute : absolute.substr(slash + 1);
+}
+
+bool IsLeapYear(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+
+int DaysInMonth(int y, int m) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && IsLeapYear(y) ? 29 : kDays[m - 1];
+}
+
+}  // namespace
+
+std::string Upper(const std::string& text) {
+    std::string upper = text;
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return upper;
+}
+
+FakePlatform::FakePlatform() : grid_(kRows, std::vector<Cell>(kColumns)) {
+    Node root;
+    root.folder = true;
+    root.attributes = kAttrDirectory;
+    nodes_["C:\\"] = root;
+    displayName_["C:\\"] = "C:\\";
+}
+
+// --- Input script. ---
+
+void FakePlatform::KeyAt(uint64_t at, const std::string& item) {
+    input_.push_back({at, InputItem{item, 0, 0}});
+    std::stable_sort(input_.begin(), input_.end(),
+                     [](const ScheduledInput& a, const ScheduledInput& b) { return a.at < b.at; });
+}
+
+void FakePlatform::KeysAt(uint64_t at, const std::string& keys) {
+    for (char c : keys) KeyAt(at, std::string(1, c));
+}
+
+void FakePlatform::MouseAt(uint64_t at, int row, int column, int eventCode, int buttons) {
+    std::string record = {'\xff', '\xff', static_cast<char>(eventCode), static_cast<char>(buttons)};
+    input_.push_back({at, InputItem{record, column, row}});
+    std::stable_sort(input_.begin(), input_.end(),
+                     [](const ScheduledInput& a, const ScheduledInput& b) { return a.at < b.at; });
+}
+
+void FakePlatform::ClickAt(uint64_t at, int row, int column, int buttons) {
+    MouseAt(at, row, column, 4, buttons);
+    MouseAt(at, row, column, 8, buttons);
+}
+
+// As a console reports a double-click: press, release, the double-click, release.
+void FakePlatform::DoubleClickAt(uint64_t at, int row, int column, int buttons) {
+    ClickAt(at, row, column, buttons);
+    MouseAt(at, row, column, 2, buttons);
+    MouseAt(at, row, column, 8, buttons);
+}
+
+InputItem FakePlatform::ReadInputItem() {
+    if (input_.empty() || input_.front().at > now) return {};
+    InputItem item = input_.front().item;
+    input_.pop_front();
+    return item;
+}
+
+// --- Folder tree. ---
+
+std::string FakePlatform::Absolute(const std::string& path) const {
+    std::string drive = currentFolder.substr(0, 2);
+    std::string rest;
+    if (path.size() >= 2 && path[1] == ':') {
+        drive = path.substr(0, 2);
+        rest = path.substr(2);
+    } else if (!path.empty() && (path[0] == '\\' || path[0] == '/')) {
+        rest = path;
+    } else {
+        rest = currentFolder.substr(2) + "\\" + path;
+    }
+    std::vector<std::string> kept;
+    for (const auto& part : SplitPath(rest)) {
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (!kept.empty()) kept.pop_back();
+            continue;
+        }
+        kept.push_back(part);
+    }
+    std::string result = Upper(drive);
+    if (kept.empty()) return result + "\\";
+    for (const auto& part : kept) result += "\\" + part;
+    return result;
+}
+
+Node* FakePlatform::Find(const std::string& path) {
+    const std::string absolute = Absolute(path);
+    auto it = nodes_.find(Upper(absolute));
+    if (it != nodes_.end()) return &it->second;
+    // An 8.3 name stands for its long name in the same folder.
+    const std::string parent = Parent(absolute);
+    const std::string name = Upper(LastComponent(absolute));
+    for (const auto& child : Children(parent)) {
+        const std::string full = parent.size() > 3 ? parent + "\\" + child : parent + child;
+        Node& node = nodes_.at(Upper(full));
+        if (!node.shortName.empty() && Upper(node.shortName) == name) return &node;
+    }
+    return nullptr;
+}
+
+void FakePlatform::AddFolder(const std::string& path, uint32_t attributes) {
+    const std::string absolute = Absolute(path);
+    const std::string parent = Parent(absolute);
+    if (!parent.empty() && !Find(parent)) AddFolder(parent);
+    const std::string key = Upper(absolute);
+    if (!nodes_.count(key)) order_[Upper(parent)].push_back(LastComponent(absolute));
+    Node node;
+    node.folder = true;
+    node.attributes = attributes | kAttrDirectory;
+    nodes_[key] = node;
+    displayName_[key] = absolute;
+}
+
+void FakePlatform::AddFile(const std::string& path, const std::string& content,
+                           uint32_t attributes) {
+    const std::string absolute = Absolute(path);
+    const std::string parent = Parent(absolute);
+    if (!Find(parent)) AddFolder(parent);
+    const std::string key = Upper(absolute);
+    if (!nodes_.count(key)) order_[Upper(parent)].push_back(LastComponent(absolute));
+    Node node;
+    node.attributes = attributes;
+    node.content = content;
+    nodes_[key] = node;
+    displayName_[key] = absolute;
+}
+
+void FakePlatform::AddMedia(const std::string& path, uint32_t lengthMs, bool playable) {
+    AddFile(path, "media");
+    Node* node = Find(path);
+    node->playable = playable;
+    node->lengthMs = lengthMs;
+}
+
+void FakePlatform::Remove(const std::string& path) {
+    const std::string key = Upper(Absolute(path));
+    for (auto it = nodes_.begin(); it != nodes_.end();) {
+        if (it->first == key || it->first.rfind(key + "\\", 0) == 0) {
+            order_.erase(it->first);
+            it = nodes_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    auto& siblings = order_[Upper(Parent(Absolute(path)))];
+    const std::string name = Upper(LastComponent(Absolute(path)));
+    siblings.erase(std::remove_if(siblings.begin(), siblings.end(),
+                                  [&](const std::string& s) { return Upper(s) == name; }),
+                   siblings.end());
+}
+
+std::vector<std::string> FakePlatform::Children(const std::string& folder) const {
+    auto it = order_.find(Upper(Absolute(folder)));
+    return it == order_.end() ? std::vector<std::string>{} : it->second;
+}
+
+std::vector<FolderEntry> FakePlatform::SearchFolder(const std::string& pattern) {
+    std::vector<FolderEntry> entries;
+    const size_t star = pattern.find('*');
+    if (star == std::string::npos) {
+        if (Node* node = Find(pattern)) {
+            entries.push_back({LastComponent(Absolute(pattern)), node->attributes});
+        }
+        return entries;
+    }
+    const std::string folder = Absolute(star == 0 ? std::string(".") : pattern.substr(0, star));
+    Node* node = Find(folder);
+    if (!node || !node->folder) return entries;
+    if (folder.size() > 3) {
+        entries.push_back({".", kAttrDirectory});
+        entries.push_back({"..", kAttrDirectory});
+    }
+    for (const auto& name : Children(folder)) {
+        const std::string child = folder.size() > 3 ? folder + "\\" + name : folder + name;
+        entries.push_back({name, nodes_.at(Upper(child)).attributes});
+    }
+    return entries;
+}
+
+std::optional<uint32_t> FakePlatform::FileAttributes(const std::string& path, uint32_t* error) {
+    if (Node* node = Find(path)) return node->attributes;
+    if (error) *error = Find(Parent(Absolute(path))) ? kSysFileNotFound : kSysPathNotFound;
+    return std::nullopt;
+}
+
+uint32_t FakePlatform::ChangeFolder(const std::string& path) {
+    Node* node = Find(path);
+    if (!node) return kSysFileNotFound;
+    if (!node->folder) return kSysDirectory;
+    currentFolder = displayName_.at(Upper(Absolute(path)));
+    return 0;
+}
+
+uint32_t FakePlatform::WriteTextFile(const std::string& path, const std::string& bytes) {
+    const std::string absolute = Absolute(path);
+    Node* parent = Find(Parent(absolute));
+    if (!parent) return kSysPathNotFound;
+    if (!parent->writable) return kSysAccessDenied;
+    if (Node* existing = Find(absolute); existing && existing->folder) return kSysAccessDenied;
+    AddFile(absolute, bytes);
+    fileWrites.emplace_back(absolute, bytes);
+    return 0;
+}
+
+uint32_t FakePlatform::ShortPathName(const std::string& path, std::string& shortPath) {
+    Node* node = Find(path);
+    if (!node) return 0;
+    if (node->shortName.empty()) {
+        shortPath = path;
+    } else {
+        const size_t slash = path.rfind('\\');
+        shortPath = (slash == std::string::npos ? "" : path.substr(0, slash + 1)) + node->shortName;
+    }
+    return static_cast<uint32_t>(shortPath.size());
+}
+
+uint32_t FakePlatform::StartProcess(const std::string& commandLine) {
+    if (startProcessError != 0) return startProcessError;
+    started.push_back(commandLine);
+    return 0;
+}
+
+// --- Console. ---
+
+uint32_t FakePlatform::SetConsoleSize(int columns, int rows) {
+    if (consoleSizeError != 0) return consoleSizeError;
+    consoleColumns = columns;
+    consoleRows = rows;
+    return 0;
+}
+
+void FakePlatform::MoveConsoleWindow(int x, int y) {
+    windowX = x;
+    windowY = y;
+}
+
+void FakePlatform::SetTextAttribute(uint16_t value) {
+    attribute = value;
+}
+
+void FakePlatform::ClearScreen() {
+    for (auto& row : grid_) std::fill(row.begin(), row.end(), Cell{' ', attribute});
+    cursorRow = 1;
+    cursorColumn = 1;
+}
+
+void FakePlatform::SetCursor(int row, int column) {
+    if (row >= 1 && row <= kRows) cursorRow = row;
+    if (column >= 1 && column <= kColumns) cursorColumn = column;
+}
+
+void FakePlatform::WriteText(std::string_view bytes) {
+    writes.push_back({now, cursorRow, cursorColumn, std::string(bytes)});
+    for (char c : bytes) {
+        grid_[cursorRow - 1][cursorColumn - 1] = Cell{static_cast<unsigned char>(c), attribute};
+        if (++cursorColumn > kColumns) {
+            cursorColumn = 1;
+            if (cursorRow < kRows) ++cursorRow;
+        }
+    }
+}
+
+std::string FakePlatform::Row(int row) const {
+    std::string text;
+    for (const Cell& cell : grid_[row - 1]) text += static_cast<char>(cell.ch);
+    return text;
+}
+
+std::string FakePlatform::Text(int row, int column, int length) const {
+    return Row(row).substr(column - 1, length);
+}
+
+uint16_t FakePlatform::AttributeAt(int row, int column) const {
+    return grid_[row - 1][column - 1].attribute;
+}
+
+std::vector<std::string> FakePlatform::Screen() const {
+    std::vector<std::string> rows;
+    for (int r = 1; r <= kRows; ++r) rows.push_back(Row(r));
+    return rows;
+}
+
+std::string FakePlatform::ScreenText() const {
+    std::string text;
+    for (int r = 1; r <= kRows; ++r) {
+        std::string row = Row(r);
+        row.erase(row.find_last_not_of(' ') + 1);
+        text += row + "\n";
+    }
+    return text;
+}
+
+// --- MCI. ---
+
+void FakePlatform::Advance(Device& device) const {
+    if (device.playing) {
+        const uint64_t position = device.positionMs + (now - device.since);
+        device.positionMs = static_cast<uint32_t>(std::min<uint64_t>(position, device.lengthMs));
+        if (device.positionMs >= device.lengthMs) device.playing = false;
+    }
+    device.since = now;
+}
+
+Device* FakePlatform::Open() {
+    if (devices.size() != 1) return nullptr;
+    Advance(devices.begin()->second);
+    return &devices.begin()->second;
+}
+
+std::string FakePlatform::NextMci() {
+    if (mciRead >= mciLog.size()) return "";
+    return mciLog[mciRead++].command;
+}
+
+std::vector<std::string> FakePlatform::MciCommands() const {
+    std::vector<std::string> commands;
+    for (const auto& record : mciLog) commands.push_back(record.command);
+    return commands;
+}
+
+uint32_t FakePlatform::MciSendString(const std::string& command, char* reply,
+                                     uint32_t replyLength) {
+    std::string answer;
+    uint32_t result = 0;
+    std::optional<uint32_t> hooked = mciHook ? mciHook(command) : std::nullopt;
+    if (hooked) {
+        result = *hooked;
+    } else {
+        result = MciDevice(command, answer);
+    }
+    if (reply && replyLength > 0) {
+        const size_t n = std::min<size_t>(answer.size(), replyLength - 1);
+        std::memcpy(reply, answer.data(), n);
+        reply[n] = '\0';
+    }
+    mciLog.push_back({now, command, result});
+    maxOpenDevices = std::max(maxOpenDevices, devices.size());
+    return result;
+}
+
+uint32_t FakePlatform::MciDevice(const std::string& command, std::string& reply) {
+    if (command.rfind("open ", 0) == 0) {
+        const std::string tail = " type MPEGVideo alias ";
+        const size_t at = command.rfind(tail);
+        if (at == std::string::npos) return kMciUnrecognised;
+        std::string path = command.substr(5, at - 5);
+        const std::string alias = command.substr(at + tail.size());
+        if (path.size() >= 2 && path.front() == '"' && path.back() == '"') {
+            path = path.substr(1, path.size() - 2);
+        } else if (path.find(' ') != std::string::npos) {
+            return kMciFileNotFound;  // unquoted, MCI takes the text up to the blank
+        }
+        if (devices.count(alias)) return kMciDuplicateAlias;
+        Node* node = Find(path);
+        if (!node || node->folder) return kMciFileNotFound;
+        if (!node->playable) return kMciCannotOpen;
+        Device device;
+        device.path = Absolute(path);
+        device.lengthMs = node->lengthMs;
+        device.since = now;
+        devices[alias] = device;
+        return 0;
+    }
+    std::istringstream words(command);
+    std::string verb, alias;
+    words >> verb >> alias;
+    std::string rest;
+    std::getline(words, rest);
+    if (!rest.empty() && rest[0] == ' ') rest.erase(0, 1);
+    auto it = devices.find(alias);
+    if (it == devices.end()) return kMciInvalidDevice;
+    Device& device = it->second;
+    Advance(device);
+    auto number = [](const std::string& text,
+                     const std::string& prefix) -> std::optional<uint32_t> {
+        if (text.rfind(prefix, 0) != 0) return std::nullopt;
+        const std::string digits = text.substr(prefix.size());
+        if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) {
+            return std::nullopt;
+        }
+        return static_cast<uint32_t>(std::stoul(digits));
+    };
+    if (verb == "set" && rest == "time format ms") return 0;
+    if (verb == "play" && rest.empty()) {
+        device.playing = device.positionMs < device.lengthMs;
+        return 0;
+    }
+    if ((verb == "stop" || verb == "resume") && rest.empty()) {
+        device.playing = verb == "resume";
+        return 0;
+    }
+    if (verb == "close" && rest.empty()) {
+        devices.erase(it);
+        return 0;
+    }
+    if (verb == "seek") {
+        if (rest == "to start") {
+            device.positionMs = 0;
+        } else if (auto to = number(rest, "to ")) {
+            device.positionMs = std::min(*to, device.lengthMs);
+        } else {
+            return kMciUnrecognised;
+        }
+        device.playing = false;
+        return 0;
+    }
+    if (verb == "status") {
+        if (mciStatusFails) return kMciCannotOpen;
+        uint32_t value;
+        if (rest == "length") {
+            value = device.lengthMs;
+        } else if (rest == "position") {
+            value = device.positionMs;
+        } else if (rest == "volume") {
+            value = device.volume;
+        } else if (rest == "left volume") {
+            value = device.left;
+        } else if (rest == "right volume") {
+            value = device.right;
+        } else {
+            return kMciUnrecognised;
+        }
+        reply = std::to_string(value);
+        return 0;
+    }
+    if (verb == "setaudio") {
+        if (auto v = number(rest, "volume to ")) {
+            device.volume = *v;
+        } else if (auto l = number(rest, "left volume to ")) {
+            device.left = *l;
+        } else if (auto r = number(rest, "right volume to ")) {
+            device.right = *r;
+        } else {
+            return kMciUnrecognised;
+        }
+        return 0;
+    }
+    return kMciUnrecognised;
+}
+
+// --- Time. ---
+
+LocalTime FakePlatform::Now() {
+    LocalTime t = clockBase;
+    uint64_t seconds =
+        now / 1000 + static_cast<uint64_t>(t.second) + 60ULL * t.minute + 3600ULL * t.hour;
+    uint64_t days = seconds / 86400;
+    seconds %= 86400;
+    t.hour = static_cast<int>(seconds / 3600);
+    t.minute = static_cast<int>(seconds / 60 % 60);
+    t.second = static_cast<int>(seconds % 60);
+    while (days > 0) {
+        --days;
+        if (++t.day > DaysInMonth(t.year, t.month)) {
+            t.day = 1;
+            if (++t.month > 12) {
+                t.month = 1;
+                ++t.year;
+            }
+        }
+    }
+    return t;
+}
+
+void FakePlatform::Sleep(uint32_t milliseconds) {
+    now += milliseconds;
+    if (now > stopAt) throw FakeStop{};
+}
+
+}  // namespace varlo::fake
