@@ -304,7 +304,8 @@ void FakePlatform::SetCursor(int row, int column) {
 }
 
 void FakePlatform::WriteText(std::string_view bytes) {
-    writes.push_back({now, cursorRow, cursorColumn, std::string(bytes)});
+    ++writeCount;
+    if (logWrites) writes.push_back({now, cursorRow, cursorColumn, std::string(bytes)});
     for (char c : bytes) {
         grid_[cursorRow - 1][cursorColumn - 1] = Cell{static_cast<unsigned char>(c), attribute};
         if (++cursorColumn > kColumns) {
@@ -387,7 +388,10 @@ uint32_t FakePlatform::MciSendString(const std::string& command, char* reply,
         std::memcpy(reply, answer.data(), n);
         reply[n] = '\0';
     }
-    mciLog.push_back({now, command, result});
+    const MciRecord record{now, command, result};
+    ++mciCount;
+    if (onMci) onMci(record);
+    if (logMci) mciLog.push_back(record);
     maxOpenDevices = std::max(maxOpenDevices, devices.size());
     return result;
 }
@@ -516,8 +520,17 @@ LocalTime FakePlatform::Now() {
     return t;
 }
 
+void FakePlatform::At(uint64_t at, std::function<void()> action) {
+    actions_.emplace(at, std::move(action));
+}
+
 void FakePlatform::Sleep(uint32_t milliseconds) {
     now += milliseconds;
+    while (!actions_.empty() && actions_.begin()->first <= now) {
+        auto action = std::move(actions_.begin()->second);
+        actions_.erase(actions_.begin());
+        action();
+    }
     if (now > stopAt) throw FakeStop{};
 }
 

@@ -75,6 +75,15 @@ class FakePlatform : public Platform {
     bool mciStatusFails = false;     // every status query fails (broken device)
     // Called for every MCI command before the device; a value replaces the device's answer.
     std::function<std::optional<uint32_t>(const std::string&)> mciHook;
+    // Called after every MCI command with its record (also when logMci is off).
+    std::function<void(const MciRecord&)> onMci;
+    // Long runs switch the logs off; the counters below still count.
+    bool logMci = true;
+    bool logWrites = true;
+    uint64_t mciCount = 0;
+    uint64_t writeCount = 0;
+    // Actions at virtual times (a file vanishes, ...), run by Sleep once the clock reaches them.
+    void At(uint64_t at, std::function<void()> action);
 
     // Input script: items become readable at their time, in order.
     void KeyAt(uint64_t at, const std::string& item);
@@ -159,6 +168,7 @@ class FakePlatform : public Platform {
 
     std::vector<std::vector<Cell>> grid_;
     std::deque<ScheduledInput> input_;
+    std::multimap<uint64_t, std::function<void()>> actions_;
     // Folder tree keyed by upper-cased absolute path; order_ keeps insertion order per folder.
     std::map<std::string, Node> nodes_;
     std::map<std::string, std::vector<std::string>> order_;
