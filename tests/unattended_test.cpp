@@ -103,9 +103,11 @@ struct Monkey {
                 p.KeyAt(t, "d");
                 p.KeyAt(t + 300, "\r");
             } else if (choice <= 75) {
-                // The folder chooser, left at once or after a step or two.
+                // The folder chooser: mostly left at once, sometimes a step up or into the
+                // first sub-folder, taken with Enter or Esc.
                 p.KeyAt(t, "o");
-                if (rng.Draw(2) == 1) p.KeyAt(t + 500, std::to_string(rng.Draw(8) - 1));
+                const int step = rng.Draw(6);
+                if (step <= 2) p.KeyAt(t + 500, step == 1 ? "0" : "1");
                 p.KeyAt(t + 1000, rng.Draw(3) == 1 ? "\r" : kKeyEsc);
             } else if (choice <= 90) {
                 p.ClickAt(t, rng.Draw(22), rng.Draw(69), rng.Draw(2) == 1 ? 1 : 4);
@@ -128,6 +130,9 @@ TEST(Unattended, TwentyFourHoursAcrossMidnightWithAMonkey) {
     p.clockBase = {2026, 12, 6, 21, 10, 7};
     p.environment = {"COMSPEC=C:\\Windows\\system32\\cmd.exe", "WINDIR=C:\\Windows",
                      "HOMEPATH=\\Users\\nacht"};
+    // System folders stay out of the chooser, so that the monkey finds its way back.
+    p.AddFolder("C:\\Windows", kAttrDirectory | kAttrSystem);
+    p.AddFolder("C:\\Users", kAttrDirectory | kAttrSystem);
     p.AddFile("C:\\Windows\\system32\\shutdown.exe");
     p.AddFile("C:\\hiberfil.sys", "", kAttrHidden | kAttrSystem);
     p.AddFile("C:\\Users\\nacht\\Desktop\\hibernate.link");
@@ -144,7 +149,10 @@ TEST(Unattended, TwentyFourHoursAcrossMidnightWithAMonkey) {
         names.push_back(name);
     }
     p.AddFile("C:\\Musik\\cover.jpg");
-    p.AddMedia("C:\\Musik\\Live\\Zugabe - Band 1.ogg", 95000);
+    for (int i = 0; i < 30; ++i) {
+        p.AddMedia("C:\\Musik\\Live\\Zugabe " + std::to_string(i) + " - Band 1.ogg",
+                   60000 + rng.Draw(120) * 1000);
+    }
     p.AddFolder("C:\\Musik\\Leer");
     for (int i = 0; i < 6; ++i) {
         const std::string& victim = names[static_cast<size_t>(rng.Draw(300) - 1)];

@@ -68,7 +68,7 @@ std::string NumberText(double value) {
     char digits[32];
     std::snprintf(digits, sizeof digits, "%.7g", static_cast<double>(static_cast<float>(value)));
     std::string text = digits;
-    if (text == "-0") text = "0";
+    if (text == "-0") text.assign(1, '0');
     if (text[0] != '-') text.insert(text.begin(), ' ');
     return text;
 }
