@@ -18,18 +18,11 @@ constexpr uint32_t kMciFileNotFound = 275;
 constexpr uint32_t kMciCannotOpen = 277;
 constexpr uint32_t kMciDuplicateAlias = 289;
 
-std::vector<std::string> SplitPath(const std::string& path) {
+std::vector<std::string> SplitPath(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
     std::vector<std::string> parts;
-    std::string part;
-    for (char c : path) {
-        if (c == '\\' || c == '/') {
-            parts.push_back(part);
-            part.clear();
-        } else {
-            part += c;
-        }
-    }
-    parts.push_back(part);
+    std::istringstream in(path);
+    for (std::string part; std::getline(in, part, '\\');) parts.push_back(part);
     return parts;
 }
 
@@ -44,13 +37,10 @@ std::string LastComponent(const std::string& absolute) {
     return slash == std::string::npos ? absolute : absolute.substr(slash + 1);
 }
 
-bool IsLeapYear(int y) {
-    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
-
 int DaysInMonth(int y, int m) {
     static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && IsLeapYear(y) ? 29 : kDays[m - 1];
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return m == 2 && leap ? 29 : kDays[m - 1];
 }
 
 }  // namespace
@@ -73,10 +63,14 @@ FakePlatform::FakePlatform() : grid_(kRows, std::vector<Cell>(kColumns)) {
 
 // --- Input script. ---
 
+void FakePlatform::Schedule(uint64_t at, InputItem item) {
+    auto later = std::upper_bound(input_.begin(), input_.end(), at,
+                                  [](uint64_t t, const ScheduledInput& s) { return t < s.at; });
+    input_.insert(later, {at, std::move(item)});
+}
+
 void FakePlatform::KeyAt(uint64_t at, const std::string& item) {
-    input_.push_back({at, InputItem{item, 0, 0}});
-    std::stable_sort(input_.begin(), input_.end(),
-                     [](const ScheduledInput& a, const ScheduledInput& b) { return a.at < b.at; });
+    Schedule(at, {item, 0, 0});
 }
 
 void FakePlatform::KeysAt(uint64_t at, const std::string& keys) {
@@ -85,9 +79,7 @@ void FakePlatform::KeysAt(uint64_t at, const std::string& keys) {
 
 void FakePlatform::MouseAt(uint64_t at, int row, int column, int eventCode, int buttons) {
     std::string record = {'\xff', '\xff', static_cast<char>(eventCode), static_cast<char>(buttons)};
-    input_.push_back({at, InputItem{record, column, row}});
-    std::stable_sort(input_.begin(), input_.end(),
-                     [](const ScheduledInput& a, const ScheduledInput& b) { return a.at < b.at; });
+    Schedule(at, {record, column, row});
 }
 
 void FakePlatform::ClickAt(uint64_t at, int row, int column, int buttons) {
@@ -268,29 +260,7 @@ uint32_t FakePlatform::ShortPathName(const std::string& path, std::string& short
     return static_cast<uint32_t>(shortPath.size());
 }
 
-uint32_t FakePlatform::StartProcess(const std::string& commandLine) {
-    if (startProcessError != 0) return startProcessError;
-    started.push_back(commandLine);
-    return 0;
-}
-
 // --- Console. ---
-
-uint32_t FakePlatform::SetConsoleSize(int columns, int rows) {
-    if (consoleSizeError != 0) return consoleSizeError;
-    consoleColumns = columns;
-    consoleRows = rows;
-    return 0;
-}
-
-void FakePlatform::MoveConsoleWindow(int x, int y) {
-    windowX = x;
-    windowY = y;
-}
-
-void FakePlatform::SetTextAttribute(uint16_t value) {
-    attribute = value;
-}
 
 void FakePlatform::ClearScreen() {
     for (auto& row : grid_) std::fill(row.begin(), row.end(), Cell{' ', attribute});
@@ -319,14 +289,6 @@ std::string FakePlatform::Row(int row) const {
     std::string text;
     for (const Cell& cell : grid_[row - 1]) text += static_cast<char>(cell.ch);
     return text;
-}
-
-std::string FakePlatform::Text(int row, int column, int length) const {
-    return Row(row).substr(column - 1, length);
-}
-
-uint16_t FakePlatform::AttributeAt(int row, int column) const {
-    return grid_[row - 1][column - 1].attribute;
 }
 
 std::vector<std::string> FakePlatform::Screen() const {
@@ -365,12 +327,6 @@ Device* FakePlatform::Open() {
 std::string FakePlatform::NextMci() {
     if (mciRead >= mciLog.size()) return "";
     return mciLog[mciRead++].command;
-}
-
-std::vector<std::string> FakePlatform::MciCommands() const {
-    std::vector<std::string> commands;
-    for (const auto& record : mciLog) commands.push_back(record.command);
-    return commands;
 }
 
 uint32_t FakePlatform::MciSendString(const std::string& command, char* reply,
@@ -431,67 +387,42 @@ uint32_t FakePlatform::MciDevice(const std::string& command, std::string& reply)
     Advance(device);
     auto number = [](const std::string& text,
                      const std::string& prefix) -> std::optional<uint32_t> {
-        if (text.rfind(prefix, 0) != 0) return std::nullopt;
-        const std::string digits = text.substr(prefix.size());
+        if (text.rfind(prefix + " ", 0) != 0) return std::nullopt;
+        const std::string digits = text.substr(prefix.size() + 1);
         if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) {
             return std::nullopt;
         }
         return static_cast<uint32_t>(std::stoul(digits));
     };
+    // The status items and volume settings of the device, by the words that name them.
+    const std::pair<const char*, uint32_t Device::*> kItems[] = {
+        {"length", &Device::lengthMs},    {"position", &Device::positionMs},
+        {"volume", &Device::volume},      {"left volume", &Device::left},
+        {"right volume", &Device::right},
+    };
     if (verb == "set" && rest == "time format ms") return 0;
-    if (verb == "play" && rest.empty()) {
-        device.playing = device.positionMs < device.lengthMs;
+    if ((verb == "play" || verb == "resume" || verb == "stop") && rest.empty()) {
+        device.playing = verb != "stop" && device.positionMs < device.lengthMs;
         return 0;
     }
-    if ((verb == "stop" || verb == "resume") && rest.empty()) {
-        device.playing = verb == "resume";
-        return 0;
-    }
-    if (verb == "close" && rest.empty()) {
-        devices.erase(it);
-        return 0;
-    }
-    if (verb == "seek") {
-        if (rest == "to start") {
-            device.positionMs = 0;
-        } else if (auto to = number(rest, "to ")) {
-            device.positionMs = std::min(*to, device.lengthMs);
-        } else {
-            return kMciUnrecognised;
-        }
+    if (verb == "close" && rest.empty()) return devices.erase(it), 0;
+    if (verb == "seek" && (rest == "to start" || number(rest, "to"))) {
+        device.positionMs = rest == "to start" ? 0 : std::min(*number(rest, "to"), device.lengthMs);
         device.playing = false;
         return 0;
     }
-    if (verb == "status") {
-        if (mciStatusFails) return kMciCannotOpen;
-        uint32_t value;
-        if (rest == "length") {
-            value = device.lengthMs;
-        } else if (rest == "position") {
-            value = device.positionMs;
-        } else if (rest == "volume") {
-            value = device.volume;
-        } else if (rest == "left volume") {
-            value = device.left;
-        } else if (rest == "right volume") {
-            value = device.right;
-        } else {
-            return kMciUnrecognised;
+    for (const auto& [words, member] : kItems) {
+        if (verb == "status" && rest == words) {
+            if (mciStatusFails) return kMciCannotOpen;
+            reply = std::to_string(device.*member);
+            return 0;
         }
-        reply = std::to_string(value);
-        return 0;
-    }
-    if (verb == "setaudio") {
-        if (auto v = number(rest, "volume to ")) {
-            device.volume = *v;
-        } else if (auto l = number(rest, "left volume to ")) {
-            device.left = *l;
-        } else if (auto r = number(rest, "right volume to ")) {
-            device.right = *r;
-        } else {
-            return kMciUnrecognised;
+        if (auto value = number(rest, std::string(words) + " to"); verb == "setaudio" && value) {
+            if (member != &Device::lengthMs && member != &Device::positionMs) {
+                device.*member = *value;
+                return 0;
+            }
         }
-        return 0;
     }
     return kMciUnrecognised;
 }
@@ -518,10 +449,6 @@ LocalTime FakePlatform::Now() {
         }
     }
     return t;
-}
-
-void FakePlatform::At(uint64_t at, std::function<void()> action) {
-    actions_.emplace(at, std::move(action));
 }
 
 void FakePlatform::Sleep(uint32_t milliseconds) {

@@ -83,7 +83,7 @@ class FakePlatform : public Platform {
     uint64_t mciCount = 0;
     uint64_t writeCount = 0;
     // Actions at virtual times (a file vanishes, ...), run by Sleep once the clock reaches them.
-    void At(uint64_t at, std::function<void()> action);
+    void At(uint64_t at, std::function<void()> action) { actions_.emplace(at, std::move(action)); }
 
     // Input script: items become readable at their time, in order.
     void KeyAt(uint64_t at, const std::string& item);
@@ -110,8 +110,8 @@ class FakePlatform : public Platform {
 
     // Console: the grid as text rows (bytes), attributes, and a log of every write.
     std::string Row(int row) const;  // 69 bytes
-    std::string Text(int row, int column, int length) const;
-    uint16_t AttributeAt(int row, int column) const;
+    std::string Text(int r, int c, int length) const { return Row(r).substr(c - 1, length); }
+    uint16_t AttributeAt(int r, int c) const { return grid_[r - 1][c - 1].attribute; }
     std::vector<std::string> Screen() const;  // 22 rows
     std::string ScreenText() const;           // rows joined by '\n', trailing blanks cut
     std::vector<WriteRecord> writes;
@@ -129,13 +129,15 @@ class FakePlatform : public Platform {
     // Removes and returns the oldest logged command ("" when the log is used up).
     std::string NextMci();
     size_t mciRead = 0;  // how many NextMci has consumed
-    std::vector<std::string> MciCommands() const;
-    Device* Open();  // the one open device, or null
+    Device* Open();      // the one open device, or null
 
     // --- Platform. ---
-    uint32_t SetConsoleSize(int columns, int rows) override;
-    void MoveConsoleWindow(int x, int y) override;
-    void SetTextAttribute(uint16_t attribute) override;
+    uint32_t SetConsoleSize(int columns, int rows) override {
+        if (consoleSizeError == 0) consoleColumns = columns, consoleRows = rows;
+        return consoleSizeError;
+    }
+    void MoveConsoleWindow(int x, int y) override { windowX = x, windowY = y; }
+    void SetTextAttribute(uint16_t value) override { attribute = value; }
     void ClearScreen() override;
     void SetCursor(int row, int column) override;
     int CursorRow() override { return cursorRow; }
@@ -153,7 +155,10 @@ class FakePlatform : public Platform {
     uint32_t ChangeFolder(const std::string& path) override;
     uint32_t WriteTextFile(const std::string& path, const std::string& bytes) override;
     std::vector<std::string> EnvironmentEntries() override { return environment; }
-    uint32_t StartProcess(const std::string& commandLine) override;
+    uint32_t StartProcess(const std::string& commandLine) override {
+        if (startProcessError == 0) started.push_back(commandLine);
+        return startProcessError;
+    }
     uint32_t TickCount() override { return static_cast<uint32_t>(tickBase + now); }
     LocalTime Now() override;
     void Sleep(uint32_t milliseconds) override;
@@ -163,6 +168,7 @@ class FakePlatform : public Platform {
         uint64_t at;
         InputItem item;
     };
+    void Schedule(uint64_t at, InputItem item);
     void Advance(Device& device) const;
     uint32_t MciDevice(const std::string& command, std::string& reply);
 
