@@ -65,7 +65,7 @@ FakePlatform::FakePlatform() : grid_(kRows, std::vector<Cell>(kColumns)) {
 
 void FakePlatform::Schedule(uint64_t at, InputItem item) {
     auto later = std::upper_bound(input_.begin(), input_.end(), at,
-                                  [](uint64_t t, const ScheduledInput& s) { return t < s.at; });
+                                  [](uint64_t t, const ScheduledInput& s) { return t < s.first; });
     input_.insert(later, {at, std::move(item)});
 }
 
@@ -95,8 +95,8 @@ void FakePlatform::DoubleClickAt(uint64_t at, int row, int column, int buttons) 
 }
 
 InputItem FakePlatform::ReadInputItem() {
-    if (input_.empty() || input_.front().at > now) return {};
-    InputItem item = input_.front().item;
+    if (input_.empty() || input_.front().first > now) return {};
+    InputItem item = input_.front().second;
     input_.pop_front();
     return item;
 }

@@ -28,8 +28,7 @@ struct Cell {
 
 struct WriteRecord {
     uint64_t at;
-    int row;
-    int column;
+    int row, column;
     std::string bytes;
 };
 
@@ -51,13 +50,10 @@ struct Node {
 
 struct Device {
     std::string path;
-    uint32_t lengthMs = 0;
-    uint32_t positionMs = 0;
+    uint32_t lengthMs = 0, positionMs = 0;
     bool playing = false;
     uint64_t since = 0;  // virtual time of the last position update
-    uint32_t volume = 1000;
-    uint32_t left = 1000;
-    uint32_t right = 1000;
+    uint32_t volume = 1000, left = 1000, right = 1000;
 };
 
 class FakePlatform : public Platform {
@@ -78,10 +74,8 @@ class FakePlatform : public Platform {
     // Called after every MCI command with its record (also when logMci is off).
     std::function<void(const MciRecord&)> onMci;
     // Long runs switch the logs off; the counters below still count.
-    bool logMci = true;
-    bool logWrites = true;
-    uint64_t mciCount = 0;
-    uint64_t writeCount = 0;
+    bool logMci = true, logWrites = true;
+    uint64_t mciCount = 0, writeCount = 0;
     // Actions at virtual times (a file vanishes, ...), run by Sleep once the clock reaches them.
     void At(uint64_t at, std::function<void()> action) { actions_.emplace(at, std::move(action)); }
 
@@ -117,8 +111,7 @@ class FakePlatform : public Platform {
     std::vector<WriteRecord> writes;
     int cursorRow = 1, cursorColumn = 1;
     uint16_t attribute = 7;
-    bool cursorVisible = true;
-    bool mouseEnabled = false;
+    bool cursorVisible = true, mouseEnabled = false;
     int consoleColumns = 0, consoleRows = 0;
     int windowX = -1, windowY = -1;
 
@@ -164,10 +157,7 @@ class FakePlatform : public Platform {
     void Sleep(uint32_t milliseconds) override;
 
   private:
-    struct ScheduledInput {
-        uint64_t at;
-        InputItem item;
-    };
+    using ScheduledInput = std::pair<uint64_t, InputItem>;
     void Schedule(uint64_t at, InputItem item);
     void Advance(Device& device) const;
     uint32_t MciDevice(const std::string& command, std::string& reply);
