@@ -1,0 +1,27 @@
+#!/bin/bash
+# build.sh [native] [asan] [mingw]: builds the named configurations (all three when none is
+# named), with at most two jobs:
+#   build/native  core, unit tests and benchmarks for this machine
+#   build/asan    the same with AddressSanitizer and UndefinedBehaviorSanitizer
+#   build/mingw   varlo.exe and the companion programs for 64-bit Windows
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+jobs=${VARLO_JOBS:-2}
+
+configs=("$@")
+[ ${#configs[@]} -gt 0 ] || configs=(native asan mingw)
+
+for config in "${configs[@]}"; do
+    echo "== build $config"
+    case $config in
+        native) cmake -S . -B build/native ;;
+        asan) cmake -S . -B build/asan -DVARLO_SANITIZE=ON ;;
+        mingw) cmake -S . -B build/mingw -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" ;;
+        *)
+            echo "unknown configuration $config (native, asan, mingw)"
+            exit 2
+            ;;
+    esac
+    cmake --build "build/$config" -j "$jobs"
+done

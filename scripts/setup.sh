@@ -1,0 +1,36 @@
+#!/bin/bash
+# setup.sh: installs every Debian package that building, testing and the demo need.
+# Quick when all of them are there (no apt at all then); safe to run again.
+set -euo pipefail
+
+packages=(
+    cmake make g++ git python3             # native build
+    libgtest-dev libgmock-dev              # unit tests
+    clang-format                           # formatting check
+    g++-mingw-w64-x86-64-posix             # cross build of varlo.exe
+    binutils-mingw-w64-x86-64              # objdump -p: the DLLs varlo.exe imports
+    wine wine64                            # running varlo.exe
+    gstreamer1.0-plugins-base              # MCI's MPEGVideo device under Wine
+    gstreamer1.0-plugins-good
+    pulseaudio pulseaudio-utils            # a null-sink sound device for Wine
+    tmux                                   # the 69 x 22 terminal of the tests and the demo
+    xvfb xdotool x11-utils imagemagick     # tests of a real console window, screenshots
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2> /dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+if [ ${#missing[@]} -eq 0 ]; then
+    echo "setup: all ${#packages[@]} packages present"
+    exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update
+$sudo apt-get install -y "${missing[@]}"

@@ -1,0 +1,88 @@
+#!/bin/bash
+# test.sh: sets up the machine, builds all three configurations and runs every test: the unit
+# tests natively and under the sanitizers, the check that varlo.exe needs only DLLs of
+# Windows itself, and the Wine tests of the real program. Ends with
+# "total: N passed, M failed" and a non-zero exit code when anything failed.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+logs="$root/build/test-logs"
+
+passed=0
+failed=0
+declare -A built=()
+
+fail() {
+    echo "FAIL $1"
+    failed=$((failed + 1))
+}
+
+if ! bash scripts/setup.sh; then
+    echo "setup failed"
+    echo "total: 0 passed, 1 failed"
+    exit 1
+fi
+mkdir -p "$logs"
+
+for config in native asan mingw; do
+    if bash scripts/build.sh "$config"; then
+        built[$config]=1
+    else
+        fail "build $config"
+    fi
+done
+
+# ctest's own closing line gives the counts: "100% tests passed, 0 tests failed out of 57".
+run_ctest() {
+    local config=$1 log="$logs/ctest-$1.log"
+    [ -n "${built[$config]:-}" ] || return 0
+    echo "== unit tests ($config)"
+    ctest --test-dir "build/$config" --output-on-failure -j 2 2>&1 | tee "$log"
+    local summary total bad
+    summary=$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "$log" | tail -1)
+    if [ -z "$summary" ]; then
+        fail "unit tests ($config): no test ran"
+        return
+    fi
+    bad=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<< "$summary")
+    total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<< "$summary")
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+}
+run_ctest native
+run_ctest asan
+
+# varlo.exe must run on a bare Windows: it may import only the system's own DLLs.
+check_imports() {
+    local exe=$1 dll bad=""
+    for dll in $(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print $3}'); do
+        if ! grep -qiE '^(kernel32|user32|winmm|msvcrt|advapi32|ntdll|ucrtbase|api-ms-win-[a-z0-9-]+)\.dll$' <<< "$dll"; then
+            bad+=" $dll"
+        fi
+    done
+    if [ -n "$bad" ]; then
+        fail "$(basename "$exe") imports non-system DLLs:$bad"
+    else
+        echo "PASS $(basename "$exe") imports only system DLLs"
+        passed=$((passed + 1))
+    fi
+}
+if [ -n "${built[mingw]:-}" ]; then
+    echo "== imports of the Windows programs"
+    for exe in build/mingw/*.exe; do check_imports "$exe"; done
+    x86_64-w64-mingw32-objdump -p build/mingw/varlo.exe | grep 'DLL Name'
+
+    echo "== Wine tests"
+    bash scripts/wine/run.sh 2>&1 | tee "$logs/wine.log"
+    summary=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$logs/wine.log" | tail -1)
+    if [ -z "$summary" ]; then
+        fail "Wine tests: no result"
+    else
+        passed=$((passed + ${summary%% passed*}))
+        bad=${summary#*, }
+        failed=$((failed + ${bad%% failed}))
+    fi
+fi
+
+echo "total: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,15 @@
+# The sort prompt stands at its place; key 2 starts the scan at once.
+folder="$VW_RUN/sort_prompt-media"
+vw_media_folder "$folder" 4 "Alpha - Nordwind.wav" "Beta - Ostwind.wav"
+vw_start sort_prompt "$folder" sound
+vw_wait_text 3 2 "sortierung nach?: 1 Zufall   2 Titel   3 Interpreten" 20
+vw_wait_text 4 1 "   vorgabe ist 1"
+vw_wait_text 6 2 "                  anderen (O)rdner     (D)ateiendung"
+vw_key 2
+# The scan message stands only while the folder is read: look for it in what was written.
+vw_wait_stream " suche Titel..." 3
+# Title order was chosen (a time-out would have kept random order): the playback screen shows
+# it highlighted.
+vw_wait_text 4 59 "(T)itel" 10
+vw_expect_attribute 4 59 7 "94/47" "(T)itel highlighted"
+vw_expect_attribute 3 59 8 "30/47" "(Z)ufall normal"

@@ -1,0 +1,382 @@
+#include "platform/win32/win32_platform.h"
+
+#include <mmsystem.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace varlo {
+
+namespace {
+
+constexpr int kSizeTries = 10;
+constexpr DWORD kSizeRetryWait = 20;  // ms between two tries of the console size
+constexpr DWORD kMaxRepeat = 32;      // key repeats taken from one record; the rest is dropped
+constexpr DWORD kShortPathBuffer = 255;
+constexpr DWORD kButtonBits = 0x7;  // left, right, middle
+
+// Mouse event codes of the raw item.
+constexpr char kMouseMove = 1;
+constexpr char kMouseDoubleClick = 2;
+constexpr char kMousePressed = 4;
+constexpr char kMouseReleased = 8;
+
+// A refused call must never read as success, also where the system leaves no error code.
+uint32_t LastError() {
+    const DWORD error = GetLastError();
+    return error != 0 ? error : ERROR_GEN_FAILURE;
+}
+
+HANDLE OpenConsole(const char* name) {
+    return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+// Keys that give no item by themselves.
+bool IsLoneModifier(WORD virtualKey) {
+    switch (virtualKey) {
+        case VK_SHIFT:
+        case VK_CONTROL:
+        case VK_MENU:
+        case VK_CAPITAL:
+        case VK_NUMLOCK:
+        case VK_SCROLL:
+        case VK_LSHIFT:
+        case VK_RSHIFT:
+        case VK_LCONTROL:
+        case VK_RCONTROL:
+        case VK_LMENU:
+        case VK_RMENU:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+Win32Platform::Win32Platform()
+    // The console itself, not the standard handles: output redirected to a file still
+    // leaves the screen and the keys with the console.
+    : output_(OpenConsole("CONOUT$")), input_(OpenConsole("CONIN$")) {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (GetConsoleScreenBufferInfo(output_, &info)) attribute_ = info.wAttributes;
+}
+
+Win32Platform::~Win32Platform() {
+    if (output_ != INVALID_HANDLE_VALUE) CloseHandle(output_);
+    if (input_ != INVALID_HANDLE_VALUE) CloseHandle(input_);
+}
+
+CONSOLE_SCREEN_BUFFER_INFO Win32Platform::BufferInfo() {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!GetConsoleScreenBufferInfo(output_, &info)) {
+        info.dwSize = COORD{69, 22};
+        info.dwCursorPosition = COORD{0, 0};
+    }
+    return info;
+}
+
+// --- Console. ---
+
+uint32_t Win32Platform::SetConsoleSize(int columns, int rows) {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(output_, &info)) return LastError();
+    const COORD previous = info.dwSize;
+    const COORD target{static_cast<SHORT>(columns), static_cast<SHORT>(rows)};
+    // The window must lie inside the buffer at every moment: a buffer that is smaller in one
+    // direction grows first, one that is larger is cut only after the window has shrunk
+    // (Wine answers 87 to a buffer cut below the window, as Windows does).
+    const COORD interim{std::max(previous.X, target.X), std::max(previous.Y, target.Y)};
+    if ((interim.X != previous.X || interim.Y != previous.Y) &&
+        !SetConsoleScreenBufferSize(output_, interim)) {
+        return LastError();
+    }
+    const SMALL_RECT window{0, 0, static_cast<SHORT>(target.X - 1),
+                            static_cast<SHORT>(target.Y - 1)};
+    uint32_t error = 0;
+    for (int attempt = 0; attempt < kSizeTries; ++attempt) {
+        if (SetConsoleWindowInfo(output_, TRUE, &window) &&
+            SetConsoleScreenBufferSize(output_, target)) {
+            return 0;
+        }
+        error = LastError();
+        ::Sleep(kSizeRetryWait);
+    }
+    // The old window fits the interim buffer, and the old buffer fits around the old window.
+    SetConsoleWindowInfo(output_, TRUE, &info.srWindow);
+    SetConsoleScreenBufferSize(output_, previous);
+    return error;
+}
+
+void Win32Platform::MoveConsoleWindow(int x, int y) {
+    // No window at all (a console of a terminal under Wine): nothing to move.
+    if (HWND window = GetConsoleWindow()) {
+        SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    }
+}
+
+void Win32Platform::SetTextAttribute(uint16_t attribute) {
+    attribute_ = attribute;
+    SetConsoleTextAttribute(output_, attribute_);
+}
+
+void Win32Platform::ClearScreen() {
+    const CONSOLE_SCREEN_BUFFER_INFO info = BufferInfo();
+    const DWORD cells = static_cast<DWORD>(info.dwSize.X) * static_cast<DWORD>(info.dwSize.Y);
+    const COORD origin{0, 0};
+    DWORD done = 0;
+    FillConsoleOutputCharacterA(output_, ' ', cells, origin, &done);
+    FillConsoleOutputAttribute(output_, attribute_, cells, origin, &done);
+    SetConsoleCursorPosition(output_, origin);
+}
+
+void Win32Platform::SetCursor(int row, int column) {
+    const CONSOLE_SCREEN_BUFFER_INFO info = BufferInfo();
+    COORD cursor = info.dwCursorPosition;
+    if (row >= 1 && row <= info.dwSize.Y) cursor.Y = static_cast<SHORT>(row - 1);
+    if (column >= 1 && column <= info.dwSize.X) cursor.X = static_cast<SHORT>(column - 1);
+    SetConsoleCursorPosition(output_, cursor);
+}
+
+int Win32Platform::CursorRow() {
+    return BufferInfo().dwCursorPosition.Y + 1;
+}
+
+int Win32Platform::CursorColumn() {
+    return BufferInfo().dwCursorPosition.X + 1;
+}
+
+void Win32Platform::WriteText(std::string_view bytes) {
+    // Cells are written directly and the cursor is moved here: ordinary console output of
+    // the bottom-right cell would scroll the buffer, and the screen must never scroll.
+    // Character and attribute go in one call, so that no renderer (Wine's terminal output
+    // among them) ever shows a text in the colours of what stood there before.
+    const CONSOLE_SCREEN_BUFFER_INFO info = BufferInfo();
+    const SHORT width = info.dwSize.X;
+    const SHORT height = info.dwSize.Y;
+    COORD cursor = info.dwCursorPosition;
+    std::vector<CHAR_INFO> cells;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const size_t room = static_cast<size_t>(width - cursor.X);
+        const size_t chunk = std::min(room, bytes.size() - done);
+        cells.resize(chunk);
+        for (size_t i = 0; i < chunk; ++i) {
+            cells[i].Char.AsciiChar = bytes[done + i];
+            cells[i].Attributes = attribute_;
+        }
+        SMALL_RECT region{cursor.X, cursor.Y, static_cast<SHORT>(cursor.X + chunk - 1), cursor.Y};
+        WriteConsoleOutputA(output_, cells.data(), COORD{static_cast<SHORT>(chunk), 1}, COORD{0, 0},
+                            &region);
+        done += chunk;
+        cursor.X = static_cast<SHORT>(cursor.X + chunk);
+        if (cursor.X >= width) {
+            cursor.X = 0;
+            if (cursor.Y < height - 1) ++cursor.Y;
+        }
+    }
+    SetConsoleCursorPosition(output_, cursor);
+}
+
+void Win32Platform::ShowCursor(bool visible) {
+    CONSOLE_CURSOR_INFO cursor;
+    if (!GetConsoleCursorInfo(output_, &cursor)) return;
+    cursor.bVisible = visible ? TRUE : FALSE;
+    SetConsoleCursorInfo(output_, &cursor);
+}
+
+void Win32Platform::EnableMouseInput() {
+    // Quick-edit mode swallows the mouse for text selection, so ENABLE_EXTENDED_FLAGS is set
+    // with it cleared; window-size records are not wanted.
+    SetConsoleMode(input_, ENABLE_MOUSE_INPUT | ENABLE_EXTENDED_FLAGS);
+}
+
+InputItem Win32Platform::ReadInputItem() {
+    while (pending_.empty()) {
+        // Wine's console fetches the terminal's input only once the handle is waited on.
+        WaitForSingleObject(input_, 0);
+        DWORD count = 0;
+        if (!GetNumberOfConsoleInputEvents(input_, &count) || count == 0) return {};
+        INPUT_RECORD record;
+        DWORD read = 0;
+        if (!ReadConsoleInputA(input_, &record, 1, &read) || read == 0) return {};
+        Translate(record);
+    }
+    InputItem item = std::move(pending_.front());
+    pending_.pop_front();
+    return item;
+}
+
+void Win32Platform::Translate(const INPUT_RECORD& record) {
+    if (record.EventType == KEY_EVENT) TranslateKey(record.Event.KeyEvent);
+    if (record.EventType == MOUSE_EVENT) TranslateMouse(record.Event.MouseEvent);
+}
+
+void Win32Platform::TranslateKey(const KEY_EVENT_RECORD& key) {
+    if (!key.bKeyDown || IsLoneModifier(key.wVirtualKeyCode)) return;
+    const DWORD state = key.dwControlKeyState;
+    // AltGr is right Alt with left Ctrl and types characters (@, {, ...): no Alt key then.
+    const bool alt = (state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) != 0 &&
+                     (state & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) == 0;
+    const char character = key.uChar.AsciiChar;
+    std::string bytes;
+    if (key.wVirtualKeyCode == VK_ESCAPE) {
+        // Wine delivers Esc with character 0.
+        bytes = "\x1b";
+    } else if (character != 0 && !alt) {
+        bytes.assign(1, character);
+    } else {
+        UINT scan = key.wVirtualScanCode;
+        if (scan == 0) scan = MapVirtualKeyA(key.wVirtualKeyCode, MAPVK_VK_TO_VSC);
+        if (scan == 0) return;
+        bytes.assign(1, '\0');
+        bytes.push_back(static_cast<char>(scan & 0xFF));
+    }
+    const DWORD repeat = std::clamp<DWORD>(key.wRepeatCount, 1, kMaxRepeat);
+    for (DWORD i = 0; i < repeat; ++i) pending_.push_back(InputItem{bytes, 0, 0});
+}
+
+void Win32Platform::TranslateMouse(const MOUSE_EVENT_RECORD& mouse) {
+    const DWORD flags = mouse.dwEventFlags;
+    if (flags & (MOUSE_WHEELED | MOUSE_HWHEELED)) return;
+    const DWORD state = mouse.dwButtonState & kButtonBits;
+    const int column = mouse.dwMousePosition.X + 1;
+    const int row = mouse.dwMousePosition.Y + 1;
+    auto push = [&](char code, DWORD buttons) {
+        std::string bytes = "\xFF\xFF";
+        bytes.push_back(code);
+        bytes.push_back(static_cast<char>(buttons));
+        pending_.push_back(InputItem{bytes, column, row});
+    };
+    if (flags & DOUBLE_CLICK) {
+        push(kMouseDoubleClick, state);
+    } else {
+        if (flags & MOUSE_MOVED) push(kMouseMove, state);
+        // A release carries the buttons just released, so that a right click can be told
+        // from a left one.
+        const DWORD released = buttons_ & ~state;
+        const DWORD pressed = state & ~buttons_;
+        if (pressed) push(kMousePressed, pressed);
+        if (released) push(kMouseReleased, released);
+    }
+    buttons_ = state;
+}
+
+// --- Multimedia. ---
+
+uint32_t Win32Platform::MciSendString(const std::string& command, char* reply,
+                                      uint32_t replyLength) {
+    return mciSendStringA(command.c_str(), reply, replyLength, nullptr);
+}
+
+uint32_t Win32Platform::WaveOutDeviceCount() {
+    return waveOutGetNumDevs();
+}
+
+// --- Files and folders. ---
+
+uint32_t Win32Platform::ShortPathName(const std::string& path, std::string& shortPath) {
+    char buffer[kShortPathBuffer];
+    const DWORD length = GetShortPathNameA(path.c_str(), buffer, kShortPathBuffer);
+    // A short path longer than the buffer is not resolved either: a cut path names nothing.
+    if (length == 0 || length >= kShortPathBuffer) return 0;
+    shortPath.assign(buffer, length);
+    return length;
+}
+
+std::vector<FolderEntry> Win32Platform::SearchFolder(const std::string& pattern) {
+    std::vector<FolderEntry> entries;
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return entries;
+    do {
+        entries.push_back(FolderEntry{data.cFileName, data.dwFileAttributes});
+    } while (FindNextFileA(search, &data));
+    FindClose(search);
+    return entries;
+}
+
+std::optional<uint32_t> Win32Platform::FileAttributes(const std::string& path, uint32_t* error) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        if (error) *error = LastError();
+        return std::nullopt;
+    }
+    return attributes;
+}
+
+std::string Win32Platform::CurrentFolder() {
+    const DWORD needed = GetCurrentDirectoryA(0, nullptr);
+    if (needed == 0) return "";
+    std::string path(needed, '\0');
+    const DWORD length = GetCurrentDirectoryA(needed, path.data());
+    path.resize(length < needed ? length : 0);
+    return path;
+}
+
+uint32_t Win32Platform::ChangeFolder(const std::string& path) {
+    return SetCurrentDirectoryA(path.c_str()) ? 0 : LastError();
+}
+
+uint32_t Win32Platform::WriteTextFile(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return LastError();
+    uint32_t error = 0;
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+        error = LastError();
+    } else if (written != bytes.size()) {
+        error = ERROR_HANDLE_DISK_FULL;
+    }
+    if (!CloseHandle(file) && error == 0) error = LastError();
+    return error;
+}
+
+// --- Process. ---
+
+std::vector<std::string> Win32Platform::EnvironmentEntries() {
+    std::vector<std::string> entries;
+    char* block = GetEnvironmentStringsA();
+    if (!block) return entries;
+    for (const char* entry = block; *entry != '\0'; entry += std::strlen(entry) + 1) {
+        entries.emplace_back(entry);
+    }
+    FreeEnvironmentStringsA(block);
+    return entries;
+}
+
+uint32_t Win32Platform::StartProcess(const std::string& commandLine) {
+    std::string line = commandLine;  // CreateProcessA may write into its command line
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNOACTIVATE;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
+                        nullptr, nullptr, &startup, &process)) {
+        return LastError();
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return 0;
+}
+
+// --- Time. ---
+
+uint32_t Win32Platform::TickCount() {
+    return GetTickCount();
+}
+
+LocalTime Win32Platform::Now() {
+    SYSTEMTIME time;
+    GetLocalTime(&time);
+    return LocalTime{time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond};
+}
+
+void Win32Platform::Sleep(uint32_t milliseconds) {
+    ::Sleep(milliseconds);
+}
+
+}  // namespace varlo

@@ -1,0 +1,70 @@
+// The Windows implementation of the platform seam: console, MCI, files, processes, time.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <deque>
+
+#include "platform/platform.h"
+
+namespace varlo {
+
+class Win32Platform final : public Platform {
+  public:
+    Win32Platform();
+    ~Win32Platform() override;
+    Win32Platform(const Win32Platform&) = delete;
+    Win32Platform& operator=(const Win32Platform&) = delete;
+
+    uint32_t SetConsoleSize(int columns, int rows) override;
+    void MoveConsoleWindow(int x, int y) override;
+    void SetTextAttribute(uint16_t attribute) override;
+    void ClearScreen() override;
+    void SetCursor(int row, int column) override;
+    int CursorRow() override;
+    int CursorColumn() override;
+    void WriteText(std::string_view bytes) override;
+    void ShowCursor(bool visible) override;
+    void EnableMouseInput() override;
+    InputItem ReadInputItem() override;
+
+    uint32_t MciSendString(const std::string& command, char* reply, uint32_t replyLength) override;
+    uint32_t WaveOutDeviceCount() override;
+
+    uint32_t ShortPathName(const std::string& path, std::string& shortPath) override;
+    std::vector<FolderEntry> SearchFolder(const std::string& pattern) override;
+    std::optional<uint32_t> FileAttributes(const std::string& path, uint32_t* error) override;
+    std::string CurrentFolder() override;
+    uint32_t ChangeFolder(const std::string& path) override;
+    uint32_t WriteTextFile(const std::string& path, const std::string& bytes) override;
+
+    std::vector<std::string> EnvironmentEntries() override;
+    uint32_t StartProcess(const std::string& commandLine) override;
+
+    uint32_t TickCount() override;
+    LocalTime Now() override;
+    void Sleep(uint32_t milliseconds) override;
+
+  private:
+    // Buffer size and cursor as the console reports them (0-based cursor).
+    CONSOLE_SCREEN_BUFFER_INFO BufferInfo();
+    // Turns one console input record into the raw items it stands for (none, one, or
+    // several: a repeated key, or a press and a release reported together).
+    void Translate(const INPUT_RECORD& record);
+    void TranslateKey(const KEY_EVENT_RECORD& key);
+    void TranslateMouse(const MOUSE_EVENT_RECORD& mouse);
+
+    HANDLE output_;
+    HANDLE input_;
+    WORD attribute_ = 0x07;
+    DWORD buttons_ = 0;  // dwButtonState of the previous mouse record
+    std::deque<InputItem> pending_;
+};
+
+}  // namespace varlo
