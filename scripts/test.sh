@@ -71,17 +71,26 @@ if [ -n "${built[mingw]:-}" ]; then
     echo "== imports of the Windows programs"
     for exe in build/mingw/*.exe; do check_imports "$exe"; done
     x86_64-w64-mingw32-objdump -p build/mingw/varlo.exe | grep 'DLL Name'
+fi
 
-    echo "== Wine tests"
-    bash scripts/wine/run.sh 2>&1 | tee "$logs/wine.log"
-    summary=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$logs/wine.log" | tail -1)
+# A suite prints its own "N passed, M failed" as its last such line.
+run_suite() {
+    local name=$1 log="$logs/$1.log" summary bad
+    shift
+    echo "== $name"
+    "$@" 2>&1 | tee "$log"
+    summary=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$log" | tail -1)
     if [ -z "$summary" ]; then
-        fail "Wine tests: no result"
+        fail "$name: no result"
     else
         passed=$((passed + ${summary%% passed*}))
         bad=${summary#*, }
         failed=$((failed + ${bad%% failed}))
     fi
+}
+if [ -n "${built[mingw]:-}" ]; then
+    run_suite wine bash scripts/wine/run.sh
+    run_suite wine-power bash scripts/wine/test_power.sh
 fi
 
 echo "total: $passed passed, $failed failed"
