@@ -1,393 +1,268 @@
-// The title loop in virtual time: opening, the steady pass, the end of a title, fades, the
-// pause, skips, the quit path and a monkey on every key; one device open at a time.
+// The playback screen and its title loop in virtual time: the redraw, the steady pass, fades,
+// pause, skips, scrolling, volume, hot zones, the quit prompt and the info pages.
 #include "media/playback.h"
 
 #include <gtest/gtest.h>
 
-#include <optional>
-#include <random>
 #include <string>
-#include <vector>
+#include <tuple>
 
 #include "app/error_report.h"
 #include "console/input.h"
-#include "console/output.h"
+#include "console/screen.h"
 #include "fake/fake_platform.h"
 #include "power/down_timer.h"
 
 namespace varlo {
 namespace {
 
-using fake::FakePlatform;
-using fake::MciRecord;
+const std::string kFadeOut = "0 setaudio 400; 300 setaudio 300; 600 setaudio 200; 900 setaudio 100";
 
+// A screen row as the console holds it: 69 bytes, the frame in code page 437.
+std::string Row(std::string text) {
+    static const char* const kBox[][2] = {{"║", "\xBA"}, {"═", "\xCD"}, {"╔", "\xC9"},
+                                          {"╗", "\xBB"}, {"╚", "\xC8"}, {"╝", "\xBC"}};
+    for (const auto& [from, to] : kBox)
+        for (size_t at; (at = text.find(from)) != std::string::npos;)
+            text.replace(at, std::string(from).size(), to);
+    text.resize(69, ' ');
+    return text;
+}
+
+// Titles "Titel 1.mp3" ... of "Band" in C:\, Volume 400, the countdown at 360 minutes; Sleep
+// throws FakeStop past `stopAt`.
 struct Player {
-    FakePlatform p;
+    fake::FakePlatform p;
     Context ctx{p};
 
-    explicit Player(int titles, uint32_t lengthMs = 60000) {
-        p.currentFolder = "C:\\Musik";
+    explicit Player(int titles, uint64_t stopAt = UINT64_MAX, uint32_t lengthMs = 60000) {
+        p.stopAt = stopAt;
         ctx.screen.ColorTable = {2, 0, 7, 9, 5, 8};
         SetNormalColours(ctx);
-        ClearScreen(ctx);
         for (int i = 1; i <= titles; ++i) {
-            const std::string title = "Titel " + std::to_string(i);
-            const std::string name = title + " - Band.mp3";
-            p.AddMedia("C:\\Musik\\" + name, lengthMs);
-            ctx.playlist.TrackFile(i) = name;
-            ctx.playlist.TrackTitle(i) = title;
+            ctx.playlist.TrackFile(i) = "Titel " + std::to_string(i) + ".mp3";
+            ctx.playlist.TrackTitle(i) = "Titel " + std::to_string(i);
             ctx.playlist.TrackInterpreter(i) = "Band";
+            p.AddMedia("C:\\" + ctx.playlist.TrackFile(i), lengthMs);
         }
         ctx.playlist.TrackCount = titles;
         ctx.media.Volume = 400;
-        // A machine that hibernates: a countdown that runs out does not end the run.
-        ctx.power.PowerMode = 2;
-        ctx.power.DownPreset = "30";
+        ctx.power.DownPreset = "360";  // runs out in no test
         DownTimerStart(ctx);
-        DownCheck(ctx);
     }
-    // Runs the list until it ends, or until the virtual clock passes `until`.
-    std::optional<ListEnd> Run(uint64_t until) {
-        p.stopAt = until;
-        try {
-            return PlayList(ctx);
-        } catch (const fake::FakeStop&) {
-            return std::nullopt;
+    // The commands in [from, to) whose verb is in `verbs`, as "ms verb argument": ms counted
+    // from the first of them, the argument the last word (the title's number for an open).
+    std::string Trace(const std::string& verbs, uint64_t from = 0, uint64_t to = UINT64_MAX) {
+        std::string out;
+        uint64_t first = 0;
+        for (const auto& [at, c, result] : p.mciLog) {
+            const std::string verb = c.substr(0, c.find(' '));
+            if (at < from || at >= to || (" " + verbs + " ").find(" " + verb + " ") > 999) continue;
+            std::string arg = c.find(' ') == c.rfind(' ') ? "" : c.substr(c.rfind(' '));
+            if (verb == "open")
+                arg = " " + std::to_string(std::stoi(c.substr(c.find("Titel ") + 6)));
+            if (out.empty()) first = at;
+            out += (out.empty() ? "" : "; ") + std::to_string(at - first) + " " + verb + arg;
         }
+        return out;
     }
-    std::vector<MciRecord> Commands(const std::string& prefix) const {
-        std::vector<MciRecord> found;
-        for (const auto& r : p.mciLog) {
-            if (r.command.rfind(prefix, 0) == 0) found.push_back(r);
-        }
-        return found;
-    }
-    // The volumes of the setaudio commands sent in [from, to).
-    std::vector<uint32_t> Volumes(uint64_t from, uint64_t to = UINT64_MAX) const {
-        std::vector<uint32_t> volumes;
-        for (const auto& r : Commands("setaudio ")) {
-            if (r.at >= from && r.at < to) {
-                volumes.push_back(
-                    static_cast<uint32_t>(std::stoul(r.command.substr(r.command.rfind(' ')))));
-            }
-        }
-        return volumes;
-    }
-    // The opens in order, as the index of the title.
-    std::vector<int> Opened() const {
-        std::vector<int> order;
-        for (const auto& r : Commands("open ")) {
-            const size_t at = r.command.find("Titel ");
-            order.push_back(std::stoi(r.command.substr(at + 6)));
-        }
-        return order;
-    }
-    // Every open is closed under its alias before the next open.
-    void ExpectOpenClosePairs() const {
-        std::string open;
-        for (const auto& r : p.mciLog) {
-            if (r.command.rfind("open ", 0) == 0) {
-                EXPECT_EQ(open, "") << "open at " << r.at << " while " << open << " is open";
-                if (r.result == 0) open = r.command.substr(r.command.size() - 8);
-            } else if (r.command == "close " + open) {
-                open.clear();
-            }
-        }
-        EXPECT_LE(p.maxOpenDevices, 1u);
-    }
-    uint64_t FirstAt(const std::string& prefix, uint64_t from = 0) const {
-        for (const auto& r : p.mciLog) {
-            if (r.at >= from && r.command.rfind(prefix, 0) == 0) return r.at;
-        }
-        return UINT64_MAX;
+    // The text of the first write at row, column from the time `from` on.
+    std::string Written(int row, int column, uint64_t from = 0) const {
+        for (const auto& w : p.writes)
+            if (w.at >= from && w.row == row && w.column == column) return w.bytes;
+        return "(none)";
     }
 };
 
-TEST(Playback, ListPlaysInOrderAndASteadyPassCostsTwoQueriesAndTwoFields) {
-    Player pl(3, 10000);
-    EXPECT_EQ(pl.Run(UINT64_MAX), ListEnd::Done);
-    EXPECT_EQ(pl.ctx.media.CurrentIndex, 4);
-    EXPECT_EQ(pl.Opened(), (std::vector<int>{1, 2, 3}));
-    pl.ExpectOpenClosePairs();
+TEST(Playback, ListInOrderSteadyPassUnopenableTitleOneDeviceAtATime) {
+    Player pl(3, UINT64_MAX, 10000);
+    pl.p.Find("C:\\Titel 2.mp3")->playable = false;
+    EXPECT_EQ(PlayList(pl.ctx), ListEnd::Done);
+    // Full volume at once; fewer than 3 s left at about 7 s, then the 3000 ms closing wait.
+    EXPECT_EQ(pl.Trace("open setaudio play stop seek close", 0, 12100),
+              "0 open 1; 0 setaudio 400; 0 play; 10020 stop; 10020 seek start; 10020 close; "
+              "10020 open 2; 12020 open 3; 12020 setaudio 400; 12020 play");
+    EXPECT_EQ(pl.Written(12, 2, 10020), "Can't open file!");
+    EXPECT_LE(pl.p.maxOpenDevices, 1u);
     EXPECT_TRUE(pl.p.devices.empty());
-
-    // Start of title 1: open, time format, full volume, play; no fade-in.
-    const std::vector<std::string> start = {pl.p.mciLog[1].command, pl.p.mciLog[2].command,
-                                            pl.p.mciLog[3].command};
-    const std::string alias = pl.p.mciLog[0].command.substr(pl.p.mciLog[0].command.size() - 8);
-    EXPECT_EQ(start,
-              (std::vector<std::string>{"set " + alias + " time format ms",
-                                        "setaudio " + alias + " volume to 400", "play " + alias}));
-    // The end: fewer than 3 s left at about 7 s, the 3000 ms wait, rewind, close.
-    const uint64_t stop = pl.FirstAt("stop ");
-    EXPECT_GE(stop, 10000u);
-    EXPECT_LE(stop, 10040u);
-    EXPECT_EQ(pl.FirstAt("open ", 1), stop);
-
-    // Between 1 s and 6 s every MCI command is a status query, length then position, and
-    // every write is one of the two fields.
-    int queries = 0;
-    for (const auto& r : pl.p.mciLog) {
-        if (r.at < 1000 || r.at >= 6000) continue;
-        EXPECT_EQ(r.command, "status " + alias + (queries % 2 ? " position" : " length"));
-        ++queries;
-    }
-    int fieldWrites = 0;
-    for (const auto& w : pl.p.writes) {
-        if (w.at < 1000 || w.at >= 6000) continue;
-        EXPECT_EQ(w.row, 5);
-        EXPECT_TRUE(w.column == 4 || w.column == 13 || w.column == 27) << w.column;
-        ++fieldWrites;
-    }
-    EXPECT_EQ(queries, 2 * 250);  // one pass every 20 ms
-    EXPECT_EQ(fieldWrites, 3 * 250);
+    // A steady pass, one every 20 ms, sends two status queries and writes the two fields.
+    EXPECT_EQ(pl.Trace("status", 1000, 1020), "0 status length; 0 status position");
+    std::string fields;
+    size_t commands = 0, writes = 0;
+    for (const auto& r : pl.p.mciLog) commands += r.at >= 1000 && r.at < 6000;
+    for (const auto& w : pl.p.writes) writes += w.at >= 1000 && w.at < 6000;
+    for (const auto& w : pl.p.writes)
+        if (w.at >= 1000 && w.at < 1020) fields += std::to_string(w.column) + ":" + w.bytes + ";";
+    EXPECT_EQ(fields, "4:(-)  4  ;13:(+);27:  360   ;");
+    EXPECT_EQ(commands, 2 * 250u);
+    EXPECT_EQ(writes, 3 * 250u);
 }
 
-TEST(Playback, UnopenableShortAndBrokenTitles) {
-    Player pl(4, 60000);
-    pl.p.Find("C:\\Musik\\Titel 1 - Band.mp3")->playable = false;
-    pl.p.Find("C:\\Musik\\Titel 2 - Band.mp3")->lengthMs = 1000;
-    pl.p.Remove("C:\\Musik\\Titel 3 - Band.mp3");
-    std::vector<std::string> shown;
-    pl.p.At(1000, [&] { shown = {pl.p.Row(12), pl.p.Row(13)}; });
-    pl.p.mciHook = [&](const std::string& c) -> std::optional<uint32_t> {
-        // Title 4's device stops answering its status queries.
-        if (pl.p.now > 5100 && c.rfind("status ", 0) == 0) return 263;
-        return std::nullopt;
-    };
-    EXPECT_EQ(pl.Run(UINT64_MAX), ListEnd::Done);
-    ASSERT_EQ(shown.size(), 2u);
-    EXPECT_EQ(shown[0].substr(0, 17), " Can't open file!");
-    EXPECT_EQ(shown[1].substr(0, 22), " Titel 1 - Band.mp3   ");
-    // Title 1 refused at 0, title 2 (1 s) opened after the 2000 ms message and played for
-    // its closing wait; title 3 is gone (no command at all), title 4 ends on its first pass.
-    EXPECT_EQ(pl.Opened(), (std::vector<int>{1, 2, 4}));
-    const auto opens = pl.Commands("open ");
-    EXPECT_EQ(opens[1].at, 2000u);
-    EXPECT_EQ(opens[2].at, 2000u + 3000u + 2000u);
-    EXPECT_EQ(pl.FirstAt("close ", opens[2].at), opens[2].at + 3000u);
-    pl.ExpectOpenClosePairs();
-}
-
-TEST(Fade, OutFromVolumeInFromOneEvery300Ms) {
-    Player pl(1);
-    pl.ctx.media.Volume = 450;
-    FadeOut(pl.ctx);
-    EXPECT_EQ(pl.Volumes(0), (std::vector<uint32_t>{450, 350, 250, 150, 50}));
-    const auto steps = pl.Commands("setaudio ");
-    for (size_t i = 0; i < steps.size(); ++i) EXPECT_EQ(steps[i].at, 300 * i);
-    EXPECT_EQ(pl.p.now, 1500u);
-    pl.ctx.media.Volume = 400;
-    FadeIn(pl.ctx);
-    EXPECT_EQ(pl.Volumes(1500), (std::vector<uint32_t>{1, 121, 241, 361}));
-    EXPECT_EQ(pl.p.now, 2700u);
-    pl.ctx.media.Volume = 50;
-    FadeOut(pl.ctx);
-    FadeIn(pl.ctx);
-    EXPECT_EQ(pl.Volumes(2700), (std::vector<uint32_t>{50, 1}));
-    EXPECT_EQ(pl.ctx.media.Volume, 50);
+// With ListTop at TrackCount = 1999 the list window reads entries up to 2002.
+TEST(Playback, ListOf1999TitlesEndsWithSlotsPastTheArrays) {
+    Player pl(1999, UINT64_MAX, 500);
+    EXPECT_EQ(PlayList(pl.ctx), ListEnd::Done);
+    EXPECT_EQ(pl.p.Row(10), Row("0)                          Titel 1999"));
+    for (int row : {14, 17, 20}) EXPECT_EQ(pl.p.Row(row), Row("")) << row;
 }
 
 TEST(Pause, FadesStopsBlinksAndContinuesFromTheLastPosition) {
-    Player pl(2, 60000);
-    pl.p.KeyAt(5000, "p");
-    pl.p.KeysAt(5100, "x+0");  // typed during the fade: discarded when the pause starts
-    std::vector<std::string> first, second;
-    pl.p.At(6500, [&] { first = {pl.p.Text(4, 27, 11), pl.p.Row(5)}; });
-    pl.p.At(7100, [&] { second = {pl.p.Text(4, 27, 11), pl.p.Text(4, 45, 7)}; });
-    pl.p.ClickAt(7700, 5, 50);  // on the play symbol
-    pl.p.KeyAt(20000, "P");
-    std::string again;
-    pl.p.At(21300, [&] { again = pl.p.Text(4, 27, 11); });
-    ASSERT_EQ(pl.Run(21500), std::nullopt);
-
-    const uint64_t key = pl.FirstAt("setaudio ", 100);
-    EXPECT_GE(key, 5000u);
-    EXPECT_LE(key, 5020u);
-    EXPECT_EQ(pl.Volumes(key, key + 1200), (std::vector<uint32_t>{400, 300, 200, 100}));
-    EXPECT_EQ(pl.FirstAt("stop ", key), key + 1200);
-    // "<< Pause >>" first (PauseBlink starts at 0), the other one about 600 ms later.
-    EXPECT_EQ(first[0], "<< Pause >>");
-    EXPECT_EQ(first[1].substr(17, 36), "  " + std::string(25, ' ') + "   >   " + "  ");
-    EXPECT_EQ(second[0], ">> Pause <<");
-    EXPECT_EQ(second[1], "(P)lay ");
-
-    // The click continues: seek back to the position read just before the key, play, fade in.
-    const auto seeks = pl.Commands("seek ");
-    ASSERT_GE(seeks.size(), 1u);
-    uint64_t lastQuery = 0;
-    for (const auto& r : pl.Commands("status ")) {
-        if (r.at < key) lastQuery = r.at;
-    }
-    EXPECT_EQ(seeks[0].command.substr(seeks[0].command.rfind(' ') + 1),
-              std::to_string(lastQuery));  // playing since 0
-    EXPECT_GE(seeks[0].at, 7700u);
-    EXPECT_LE(seeks[0].at, 7740u);
-    EXPECT_EQ(pl.Volumes(seeks[0].at, seeks[0].at + 1200),
-              (std::vector<uint32_t>{1, 121, 241, 361}));
-    EXPECT_EQ(pl.p.Text(2, 45, 12), std::string(12, ' '));
-    // The keys typed during the fade-out were not executed.
-    EXPECT_EQ(pl.ctx.media.Volume, 400);
-    EXPECT_EQ(pl.Opened(), (std::vector<int>{1}));
-    // The second pause goes on with the blink where the first left it.
-    EXPECT_EQ(again, ">> Pause <<");
-    pl.ExpectOpenClosePairs();
-}
-
-TEST(Skip, SlotKeysPlayTheirTitleNextAndKeyThreePastTheEndPlaysTheLast) {
-    Player pl(6, 60000);
-    pl.p.KeyAt(3000, "2");  // slot 2 of title 1: title 3
-    pl.p.KeyAt(8000, "0");  // slot 0 of title 3: title 3 again
-    pl.p.KeyAt(13000, kKeyPageDown);
-    pl.p.KeyAt(13500, kKeyUp);  // ListTop 5 = TrackCount - 1
-    pl.p.KeyAt(14000, "3");     // past the end: the last title
-    ASSERT_EQ(pl.Run(20000), std::nullopt);
-    EXPECT_EQ(pl.Opened(), (std::vector<int>{1, 3, 3, 6}));
-    // Fade out, rewind and close; no closing wait.
-    const auto opens = pl.Commands("open ");
-    const uint64_t key = pl.FirstAt("setaudio ", 100);
-    EXPECT_EQ(pl.Volumes(key, key + 1200), (std::vector<uint32_t>{400, 300, 200, 100}));
-    EXPECT_EQ(pl.FirstAt("close ", key), key + 1200);
-    EXPECT_EQ(opens[1].at, key + 1200);
-    pl.ExpectOpenClosePairs();
-
-    // A list of one: every slot key replays it.
-    Player one(1, 60000);
-    one.p.KeyAt(3000, "3");
-    one.p.KeyAt(6000, "0");
-    ASSERT_EQ(one.Run(9000), std::nullopt);
-    EXPECT_EQ(one.Opened(), (std::vector<int>{1, 1, 1}));
-
-    // A single click on a slot does nothing; a double-click plays it next.
-    Player mouse(4, 60000);
-    mouse.p.ClickAt(2000, 13, 30);
-    mouse.p.DoubleClickAt(4000, 16, 30);
-    ASSERT_EQ(mouse.Run(7000), std::nullopt);
-    EXPECT_EQ(mouse.Opened(), (std::vector<int>{1, 3}));
-    EXPECT_EQ(mouse.FirstAt("setaudio ", 100), 4040u);  // on the double-click item
-}
-
-TEST(Quit, RefusedQuitKeepsThePromptAndGoesOnAfterTheClosingWait) {
-    Player pl(3, 60000);
-    pl.p.KeyAt(5000, kKeyEsc);
-    uint64_t closed = 0;
-    pl.p.onMci = [&](const MciRecord& r) {
-        if (closed == 0 && r.command.rfind("close ", 0) == 0) {
-            closed = r.at;
-            pl.p.KeyAt(r.at + 100, "j");  // within the first 200 ms: dropped
-            pl.p.KeyAt(r.at + 1000, "n");
-        }
-    };
-    std::vector<std::string> prompt;
-    pl.p.At(9000, [&] { prompt = {pl.p.Row(1), pl.p.Row(5)}; });
-    EXPECT_EQ(pl.Run(12000), std::nullopt);
-    ASSERT_NE(closed, 0u);
-    EXPECT_EQ(pl.Volumes(5000, closed), (std::vector<uint32_t>{400, 300, 200, 100}));
-    // After the answer the prompt stays, the fields appear around it, and title 2 starts
-    // 3 s later.
-    ASSERT_EQ(prompt.size(), 2u);
-    EXPECT_EQ(prompt[0].substr(0, 24), " Programm beenden ? J/N ");
-    EXPECT_EQ(prompt[1].substr(0, 16), "   (-)  4   (+) ");
-    const auto opens = pl.Commands("open ");
-    ASSERT_EQ(opens.size(), 2u);
-    EXPECT_GE(opens[1].at, closed + 1000 + 3000);
-    EXPECT_LE(opens[1].at, closed + 1000 + 3060);
-    pl.ExpectOpenClosePairs();
-}
-
-TEST(Quit, EscDuringThePauseTakesTheQuitPath) {
-    Player pl(2, 60000);
-    pl.p.KeyAt(3000, "p");
-    pl.p.KeyAt(6000, kKeyEsc);
-    pl.p.KeyAt(9000, "J");
-    EXPECT_THROW(pl.Run(20000), ProgramEnd);
-    EXPECT_EQ(pl.p.Text(1, 1, 23), " Programm beenden ? J/N");
-    EXPECT_TRUE(pl.p.devices.empty());
-    EXPECT_LT(pl.p.now, 9200u);
-    pl.ExpectOpenClosePairs();
-}
-
-TEST(Folder, ChosenFolderClosesTheTitleAndEmptiesThePlaylist) {
-    Player pl(3, 60000);
-    pl.p.AddFolder("C:\\Musik\\Live");
-    pl.p.KeyAt(3000, "o");
-    pl.p.KeyAt(3500, "1");  // entry 2: the first sub-folder
-    pl.p.KeyAt(4000, kKeyEnter);
-    EXPECT_EQ(pl.Run(20000), ListEnd::NewFolder);
-    EXPECT_EQ(pl.p.currentFolder, "C:\\Musik\\Live");
-    const uint64_t fade = pl.FirstAt("setaudio ", 100);
-    EXPECT_EQ(fade, 4000u);
-    EXPECT_EQ(pl.Volumes(fade), (std::vector<uint32_t>{400, 300, 200, 100}));
-    EXPECT_EQ(pl.FirstAt("close ", fade), fade + 1200);
-    EXPECT_EQ(pl.p.Text(2, 45, 11), "Fade out...");
-    EXPECT_TRUE(pl.p.devices.empty());
-    for (int i = 1; i <= 3; ++i) {
-        EXPECT_EQ(pl.ctx.playlist.TrackFile(i), "");
-        EXPECT_EQ(pl.ctx.playlist.TrackTitle(i), "");
-        EXPECT_EQ(pl.ctx.playlist.TrackInterpreter(i), "");
-    }
-}
-
-// The chooser leaves Esc in InputKey; a title that ends in the same pass must not take it
-// for a request to quit.
-TEST(Folder, LeftWithEscTheTitlePlaysOnAndEndsWithoutAQuitPrompt) {
     Player pl(2, 10000);
-    pl.p.KeyAt(6990, "o");
-    pl.p.KeyAt(8000, kKeyEsc);
-    EXPECT_EQ(pl.Run(12000), std::nullopt);
-    EXPECT_EQ(pl.Opened(), (std::vector<int>{1, 2}));
-    EXPECT_GE(pl.FirstAt("close "), 11000u);
-    EXPECT_TRUE(pl.Volumes(100, pl.FirstAt("close ")).empty());  // played to its end
-    for (const auto& w : pl.p.writes) EXPECT_EQ(w.bytes.find("beenden"), std::string::npos);
+    pl.p.KeyAt(5000, "p");
+    pl.p.KeysAt(5100, "xp");    // typed during the fade: dropped when the pause starts
+    pl.p.ClickAt(6600, 5, 50);  // on the play symbol, in the first blink phase
+    EXPECT_THROW(PlayList(pl.ctx), fake::FakeStop);
+    // The seek goes to the position read in the pass before the key (at 4980 ms); the device
+    // then stays at 361.
+    EXPECT_EQ(pl.Trace("setaudio stop seek play open close", 5000),
+              kFadeOut +
+                  "; 1200 stop; 1650 seek 4980; 1650 play; 1650 setaudio 1; "
+                  "1950 setaudio 121; 2250 setaudio 241; 2550 setaudio 361");
+    EXPECT_EQ(pl.Written(4, 45, 5000), "(P)lay ");
+    EXPECT_EQ(pl.Written(5, 45, 5000), "   >   ");
+    EXPECT_EQ(pl.Written(4, 27, 5000), "<< Pause >>");  // PauseBlink starts at 0
 }
 
-TEST(Playback, AListOf1999TitlesEndsAndLeavesNothingOpen) {
-    Player pl(1999, 500);
-    pl.p.logWrites = false;
-    EXPECT_EQ(pl.Run(UINT64_MAX), ListEnd::Done);
-    EXPECT_EQ(pl.ctx.media.CurrentIndex, 2000);
-    EXPECT_EQ(pl.Commands("open ").size(), 1999u);
-    EXPECT_EQ(pl.Commands("close ").size(), 1999u);
-    pl.ExpectOpenClosePairs();
+TEST(Skip, SlotKeysAndDoubleClicksPlayTheirTitleNextPastTheEndTheLast) {
+    Player pl(6, 12000);
+    pl.p.ClickAt(2000, 16, 30);        // a single click on slot 2: nothing
+    pl.p.DoubleClickAt(3000, 16, 30);  // slot 2 of title 1: title 3
+    pl.p.KeyAt(8000, kKeyPageDown);    // ListTop 3 + 4, capped to 6
+    pl.p.KeyAt(9000, "3");             // slot 3 past the end: the last title
+    EXPECT_THROW(PlayList(pl.ctx), fake::FakeStop);
+    // Each after its fade-out (from 3040 and 9000 ms), with no closing wait.
+    EXPECT_EQ(pl.Trace("open"), "0 open 1; 4240 open 3; 10200 open 6");
 }
 
-TEST(Playback, MonkeyOnEveryKeyAtEveryMoment) {
-    const std::vector<std::string> kKeys = {
-        "p",    "P",      "+",        "-",          "0",
-        "1",    "2",      "3",        "z",          "t",
-        "i",    "r",      "c",        "?",          "d",
-        "m",    "x",      "n",        kKeyEsc,      kKeyEnter,
-        kKeyUp, kKeyDown, kKeyPageUp, kKeyPageDown, std::string("\0;", 2)};
-    for (unsigned seed = 1; seed <= 4; ++seed) {
-        Player pl(12, 20000);
-        pl.p.Find("C:\\Musik\\Titel 4 - Band.mp3")->playable = false;
-        pl.p.Find("C:\\Musik\\Titel 7 - Band.mp3")->lengthMs = 1500;
-        std::mt19937 rng(seed);
-        const uint64_t end = 15 * 60 * 1000;
-        for (uint64_t t = 500; t < end; t += 20 + rng() % 1500) {
-            switch (rng() % 4) {
-                case 0:
-                    pl.p.ClickAt(t, 1 + static_cast<int>(rng() % 22),
-                                 1 + static_cast<int>(rng() % 69), rng() % 3 ? 1 : 4);
-                    break;
-                case 1:
-                    pl.p.DoubleClickAt(t, 1 + static_cast<int>(rng() % 22),
-                                       1 + static_cast<int>(rng() % 69), 1);
-                    break;
-                default:
-                    // Several keys at once now and then: faster than the poll.
-                    for (unsigned n = rng() % 5 == 0 ? 3 : 1; n > 0; --n) {
-                        pl.p.KeyAt(t, kKeys[rng() % kKeys.size()]);
-                    }
-            }
+TEST(Quit, RefusedQuitGoesOnWithTheNextTitleAfterTheClosingWait) {
+    Player pl(3, 12000);
+    pl.p.KeyAt(5000, kKeyEsc);
+    pl.p.KeyAt(6300, "j");  // within 200 ms of the prompt: dropped
+    pl.p.KeyAt(8000, "n");
+    EXPECT_THROW(PlayList(pl.ctx), fake::FakeStop);
+    EXPECT_EQ(pl.Written(1, 1, 5000), " Programm beenden ? J/N");
+    // Closed at the Esc; after the answer the pass finds nothing left, waits and goes on.
+    EXPECT_EQ(pl.Trace("setaudio open close", 5000),
+              kFadeOut + "; 1200 close; 6020 close; 6020 open 2; 6020 setaudio 400");
+}
+
+TEST(QuitPrompt, AnswersAfterTheFirst200Ms) {
+    // The answer (a key, or a click: button 1 left, 2 right) and whether it ends the program.
+    const std::tuple<std::string, int, bool> kCases[] = {
+        {"J", 0, true},        {"y", 0, true}, {"", 2, true},      {"N", 0, false},
+        {kKeyEnter, 0, false}, {"", 1, false}, {kKeyEsc, 0, false}};
+    for (const auto& [key, button, ends] : kCases) {
+        Player pl(1);
+        pl.p.KeysAt(100, "jyJ");  // typed with the Esc: dropped
+        key.empty() ? pl.p.ClickAt(480, 10, 10, button) : pl.p.KeyAt(500, key);
+        if (ends) {
+            EXPECT_THROW(QuitPrompt(pl.ctx), ProgramEnd) << key << button;
+        } else {
+            EXPECT_NO_THROW(QuitPrompt(pl.ctx)) << key << button;
         }
-        while (pl.Run(end)) {
-        }
-        pl.ExpectOpenClosePairs();
-        EXPECT_GE(pl.ctx.media.Volume, 50);
-        EXPECT_LE(pl.ctx.media.Volume, 999);
-        EXPECT_GT(pl.Commands("open ").size(), 10u) << seed;
+        EXPECT_EQ(pl.p.now, ends ? 580u : 500u) << key << button;
     }
+    Player none(0, 100);  // no titles: nothing to go back to
+    none.p.KeyAt(10, "n");
+    EXPECT_THROW(QuitPrompt(none.ctx), ProgramEnd);
+    EXPECT_EQ(none.p.now, 0u);
+}
+
+TEST(Screen, FullRedrawRowByRowWithTheHighlights) {
+    Player pl(6);
+    pl.ctx.media.ListTop = 1;
+    pl.ctx.media.CurrentFile = pl.ctx.playlist.TrackFile(2);
+    ClearScreen(pl.ctx);
+    DrawScreen(pl.ctx);
+    DrawListWindow(pl.ctx);
+    RefreshFields(pl.ctx);
+    const char* const kExpected[22] = {
+        "╔══════════════════════════>> Varlo <<══════════════════════════════╗",
+        "║(O)rdner              gefundene Titel: 6               Sortierung  ║",
+        "║(?)                                                      (Z)ufall  ║",
+        "║(R)  Volume              Down in           (P)ause       (T)itel   ║",
+        "║  (-)  4   (+)      (d)    360    (m)         II         (I)nterp. ║",
+        "╚═══════════════════════════════════════════════════════════════════╝",
+        "",
+        " up                                                               Pg",
+        "                                                                  up",
+        "0)                            Titel 1",
+        "                               Band",
+        "     - - - - - - - - - - - - - - - - - - - - - - - - - - - - -",
+        "1)                            Titel 2",
+        "                               Band",
+        "     - - - - - - - - - - - - - - - - - - - - - - - - - - - - -",
+        "2)                            Titel 3",
+        "                               Band",
+        "     - - - - - - - - - - - - - - - - - - - - - - - - - - - - -",
+        "3)                            Titel 4",
+        "                               Band",
+        "     - - - - - - - - - - - - - - - - - - - - - - - - - - - - -    Pg",
+        "down                                                             down",
+    };
+    // Where the attribute changes within a row, from 112 (black on light grey) at its start:
+    // 121 is light blue on light grey.
+    std::string changes;
+    for (int r = 1; r <= 22; ++r) {
+        EXPECT_EQ(pl.p.Row(r), Row(kExpected[r - 1])) << "row " << r;
+        for (int c = 1, a = 0x70; c <= 69; a = pl.p.AttributeAt(r, c++))
+            if (pl.p.AttributeAt(r, c) != a)
+                changes += " " + std::to_string(r) + "," + std::to_string(c) + ":" +
+                           std::to_string(pl.p.AttributeAt(r, c));
+    }
+    EXPECT_EQ(changes, " 3,59:121 3,67:112 13,31:121 13,38:112 14,32:121 14,36:112");
+}
+
+TEST(Dispatch, HotZonesLaterZoneWinsSlotsOnlyOnADoubleClick) {
+    Player pl(0);
+    const std::tuple<int, int, int, std::string> kCases[] = {
+        {5, 59, 1, "I"}, {5, 58, 1, "P"},  {5, 8, 1, ""},   {9, 66, 1, kKeyPageUp}, {5, 50, 0, ""},
+        {10, 30, 1, ""}, {10, 30, 2, "0"}, {20, 5, 2, "3"}, {12, 30, 2, ""}};
+    for (const auto& [row, column, event, key] : kCases) {
+        pl.ctx.input = {"", 0, 1, event, column, row - 1};
+        EXPECT_EQ(HotZoneKey(pl.ctx), key) << row << "," << column << " event " << event;
+    }
+    pl.ctx.input = {kKeyEsc, 0, 2, 2, 60, 4};  // a right double-click on "(I)nterp." is Esc
+    EXPECT_EQ(KeyDispatch(pl.ctx), PassFlow::EndTitle);
+}
+
+TEST(Dispatch, ScrollLimitsSortKeysAndVolume) {
+    // Key, how often, ListTop and Volume before; "ListTop SortMode" and the volume field after,
+    // and the last volume sent.
+    const std::tuple<std::string, int, int, float, std::string> kCases[] = {
+        {kKeyPageDown, 1, 4, 400, "6 1 (-)  4   (+) "},  // from TrackCount - 2
+        {kKeyPageUp, 1, 3, 400, "1 1 (-)  4   (+) "},
+        {kKeyPageUp, 1, 6, 400, "2 1 (-)  4   (+) "},  // and not I
+        {"i", 1, 6, 400, "6 3 (-)  4   (+) 100"},      // after the fade-out
+        {"+", 5, 1, 400, "1 1 (-)  6.5 (+) 650"},
+        {"+", 2, 1, 950, "1 1 (-)  9.99(+) 999"},
+        {"-", 1, 1, 999, "1 1 (-)  9.5 (+) 950"},
+        {"-", 1, 1, 50, "1 1 (-)  0.5 (+) 50"}};
+    for (const auto& [key, times, top, volume, after] : kCases) {
+        Player pl(6);
+        pl.ctx.media.ListTop = top;
+        pl.ctx.media.Volume = volume;
+        for (int i = 0; i < times; ++i) pl.ctx.input.InputKey = key, KeyDispatch(pl.ctx);
+        RefreshFields(pl.ctx);
+        const std::string sent = pl.Trace("setaudio"), state = std::to_string(pl.ctx.media.ListTop);
+        EXPECT_EQ(state + " " + std::to_string(pl.ctx.playlist.SortMode) + " " +
+                      pl.p.Text(5, 4, 12) + " " + sent.substr(sent.rfind(' ') + 1),
+                  after);
+    }
+}
+
+TEST(Info, PagesAndTheClosingKeyIsDropped) {
+    Player pl(0);
+    pl.p.KeyAt(1000, kKeyEsc);  // only turns the page
+    pl.p.KeyAt(2000, "3");      // closes page 2, not a skip
+    pl.ctx.input.InputKey = "?";
+    EXPECT_EQ(KeyDispatch(pl.ctx), PassFlow::Continue);
+    EXPECT_EQ(pl.Written(2, 1), " Varlo Info");
+    EXPECT_EQ(pl.Written(4, 1, 1000), "Ebenso variiert die Startfenster Darstellung je nach ");
+    EXPECT_EQ(pl.Written(13, 1, 1000), "           by VarloTeam  - ver.1.2 -");
+    EXPECT_EQ(pl.p.now, 2000u);
+    EXPECT_EQ(pl.ctx.input.InputKey, "");
+    EXPECT_EQ(pl.ctx.screen.ScreenState, 1);
 }
 
 }  // namespace

@@ -31,10 +31,7 @@ class WatchedPlatform : public FakePlatform {
   public:
     std::vector<std::string> violations;
     std::set<std::string> openAliases;
-    uint64_t opens = 0;
-    uint64_t failedOpens = 0;
-    uint64_t powerStarts = 0;
-    uint64_t scans = 0;
+    uint64_t opens = 0, failedOpens = 0, powerStarts = 0, scans = 0;
 
     WatchedPlatform() {
         onMci = [this](const fake::MciRecord& record) { Watch(record); };
@@ -85,18 +82,15 @@ struct Monkey {
     // Everything a user can press or click, except the answers that end the program at the
     // quit prompt (J, Y and the right button).
     void Script(WatchedPlatform& p, uint64_t until) {
-        static const std::vector<std::string> kKeys = {
-            "p",     "P",    "+",      "+",        "-",          "-",
-            "0",     "1",    "2",      "3",        "z",          "t",
-            "i",     "r",    "R",      "c",        "?",          "m",
-            "M",     "x",    "q",      "n",        " ",          "\r",
-            kKeyEsc, kKeyUp, kKeyDown, kKeyPageUp, kKeyPageDown, std::string("\0;", 2),
-            "\b",    "9",    "7",      "N",
-        };
+        static const std::string kPlain = "pP++--0123ztirRc?mMxqn \r\b97N";
+        static const std::string kExtended[] = {kKeyEsc,    kKeyUp,       kKeyDown,
+                                                kKeyPageUp, kKeyPageDown, std::string("\0;", 2)};
         for (uint64_t t = 5000; t < until; t += 1000 + rng.Draw(60) * 1000ULL) {
             const int choice = rng.Draw(100);
             if (choice <= 60) {
-                p.KeyAt(t, kKeys[rng.Draw(static_cast<int>(kKeys.size())) - 1]);
+                const int k = rng.Draw(static_cast<int>(kPlain.size()) + 6) - 1;
+                p.KeyAt(t, k < static_cast<int>(kPlain.size()) ? kPlain.substr(k, 1)
+                                                               : kExtended[k - kPlain.size()]);
             } else if (choice <= 70) {
                 // D shortens the countdown; at the sort prompt it asks for an extension,
                 // which the Enter right after clears again.
