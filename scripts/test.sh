@@ -91,6 +91,8 @@ run_suite() {
 if [ -n "${built[mingw]:-}" ]; then
     run_suite wine bash scripts/wine/run.sh
     run_suite wine-power bash scripts/wine/test_power.sh
+    # The real console window on an Xvfb display of its own, worked with the mouse.
+    run_suite xvfb-mouse bash scripts/xvfb/mouse_test.sh
 fi
 
 echo "total: $passed passed, $failed failed"

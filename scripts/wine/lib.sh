@@ -22,6 +22,9 @@ VW_DEFAULT_TIMEOUT=15    # s to wait for a text
 
 vw_tmux() { tmux -L "$VW_TMUX_SOCKET" -f /dev/null "$@"; }
 
+# Every session's folder must be byte-identical once the program has ended (vw_stop).
+source "$(dirname "${BASH_SOURCE[0]}")/snapshot.sh"
+
 # vw_start NAME FOLDER [sound|nosound] [ARGUMENT...]: starts varlo.exe in FOLDER in a fresh
 # session NAME. The exit code lands in $VW_DIR/exit, Wine's own messages in $VW_DIR/stderr,
 # every byte sent to the terminal in $VW_DIR/stream.
@@ -32,6 +35,13 @@ vw_start() {
     VW_DIR="$VW_RUN/$name"
     rm -rf "$VW_DIR"
     mkdir -p "$VW_DIR"
+    # The folder, or its parent when the test made one for it (the folder chooser of a
+    # folder without titles starts there).
+    if [ "$(dirname "$folder")" != "$VW_RUN" ] && [ "$(dirname "$folder")" != / ]; then
+        snapshot_watch "$VW_DIR" "$(dirname "$folder")"
+    else
+        snapshot_watch "$VW_DIR" "$folder"
+    fi
     local pulse=$VW_PULSE_SERVER
     # A server that is not there: Wine then finds no wave output device at all.
     [ "$sound" = nosound ] && pulse="unix:$VW_DIR/no-pulse-here"
@@ -178,6 +188,8 @@ vw_stop() {
     wineserver -k 2> /dev/null || true
     wineserver -w 2> /dev/null || true
     VW_NAME=
+    # Also from run.sh's exit trap, where only exit changes the test's result.
+    snapshot_check "$VW_DIR" || exit 1
     return 0
 }
 
