@@ -60,26 +60,52 @@ Win32Platform::Win32Platform()
     // leaves the screen and the keys with the console.
     : output_(OpenConsole("CONOUT$")), input_(OpenConsole("CONIN$")) {
     CONSOLE_SCREEN_BUFFER_INFO info;
-    if (GetConsoleScreenBufferInfo(output_, &info)) attribute_ = info.wAttributes;
+    if (GetConsoleScreenBufferInfo(output_, &info)) {
+        attribute_ = info.wAttributes;
+        consoleAttribute_ = info.wAttributes;
+        size_ = info.dwSize;
+        cursor_ = info.dwCursorPosition;
+        consoleCursor_ = info.dwCursorPosition;
+    }
 }
 
 Win32Platform::~Win32Platform() {
+    // Whatever runs in the console next goes on where the player's cursor stands.
+    SyncCursor();
     if (output_ != INVALID_HANDLE_VALUE) CloseHandle(output_);
     if (input_ != INVALID_HANDLE_VALUE) CloseHandle(input_);
 }
 
-CONSOLE_SCREEN_BUFFER_INFO Win32Platform::BufferInfo() {
-    CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (!GetConsoleScreenBufferInfo(output_, &info)) {
-        info.dwSize = COORD{69, 22};
-        info.dwCursorPosition = COORD{0, 0};
-    }
-    return info;
+bool Win32Platform::ReadBufferInfo() {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(output_, &info)) return false;
+    if (info.dwSize.X <= 0 || info.dwSize.Y <= 0) return false;
+    size_ = info.dwSize;
+    cursor_ = info.dwCursorPosition;
+    consoleCursor_ = info.dwCursorPosition;
+    return true;
+}
+
+void Win32Platform::SyncCursor() {
+    if (cursor_.X == consoleCursor_.X && cursor_.Y == consoleCursor_.Y) return;
+    consoleCursor_ = SetConsoleCursorPosition(output_, cursor_) ? cursor_ : COORD{-1, -1};
+}
+
+void Win32Platform::ForgetConsoleState() {
+    consoleCursor_ = COORD{-1, -1};
+    shadow_.clear();
+    consoleAttribute_ = -1;
+    cursorVisible_ = -1;
+    mouseInputSet_ = false;
 }
 
 // --- Console. ---
 
 uint32_t Win32Platform::SetConsoleSize(int columns, int rows) {
+    // The console keeps its cursor inside the new buffer by itself, so it gets the player's
+    // first and is read back after; the cells are known again after the next ClearScreen.
+    SyncCursor();
+    shadow_.clear();
     CONSOLE_SCREEN_BUFFER_INFO info;
     if (!GetConsoleScreenBufferInfo(output_, &info)) return LastError();
     const COORD previous = info.dwSize;
@@ -98,6 +124,7 @@ uint32_t Win32Platform::SetConsoleSize(int columns, int rows) {
     for (int attempt = 0; attempt < kSizeTries; ++attempt) {
         if (SetConsoleWindowInfo(output_, TRUE, &window) &&
             SetConsoleScreenBufferSize(output_, target)) {
+            ReadBufferInfo();
             return 0;
         }
         error = LastError();
@@ -106,6 +133,7 @@ uint32_t Win32Platform::SetConsoleSize(int columns, int rows) {
     // The old window fits the interim buffer, and the old buffer fits around the old window.
     SetConsoleWindowInfo(output_, TRUE, &info.srWindow);
     SetConsoleScreenBufferSize(output_, previous);
+    ReadBufferInfo();
     return error;
 }
 
@@ -118,44 +146,59 @@ void Win32Platform::MoveConsoleWindow(int x, int y) {
 
 void Win32Platform::SetTextAttribute(uint16_t attribute) {
     attribute_ = attribute;
-    SetConsoleTextAttribute(output_, attribute_);
+    // The player's own cells carry attribute_ themselves; the console's attribute only
+    // colours what others write to the console (and the prompt after the player ends).
+    if (consoleAttribute_ == attribute_) return;
+    consoleAttribute_ = SetConsoleTextAttribute(output_, attribute_) ? attribute_ : -1;
 }
 
 void Win32Platform::ClearScreen() {
-    const CONSOLE_SCREEN_BUFFER_INFO info = BufferInfo();
-    const DWORD cells = static_cast<DWORD>(info.dwSize.X) * static_cast<DWORD>(info.dwSize.Y);
+    // Read afresh here: a full redraw then also follows a buffer that changed behind our back.
+    ReadBufferInfo();
+    const DWORD cells = static_cast<DWORD>(size_.X) * static_cast<DWORD>(size_.Y);
     const COORD origin{0, 0};
-    DWORD done = 0;
-    FillConsoleOutputCharacterA(output_, ' ', cells, origin, &done);
-    FillConsoleOutputAttribute(output_, attribute_, cells, origin, &done);
-    SetConsoleCursorPosition(output_, origin);
+    DWORD characters = 0;
+    DWORD attributes = 0;
+    const bool blank =
+        FillConsoleOutputCharacterA(output_, ' ', cells, origin, &characters) &&
+        FillConsoleOutputAttribute(output_, attribute_, cells, origin, &attributes) &&
+        characters == cells && attributes == cells;
+    if (blank) {
+        CHAR_INFO cell{};
+        cell.Char.AsciiChar = ' ';
+        cell.Attributes = attribute_;
+        shadow_.assign(cells, cell);
+    } else {
+        shadow_.clear();
+    }
+    cursor_ = origin;
+    SyncCursor();
 }
 
 void Win32Platform::SetCursor(int row, int column) {
-    const CONSOLE_SCREEN_BUFFER_INFO info = BufferInfo();
-    COORD cursor = info.dwCursorPosition;
-    if (row >= 1 && row <= info.dwSize.Y) cursor.Y = static_cast<SHORT>(row - 1);
-    if (column >= 1 && column <= info.dwSize.X) cursor.X = static_cast<SHORT>(column - 1);
-    SetConsoleCursorPosition(output_, cursor);
+    if (row >= 1 && row <= size_.Y) cursor_.Y = static_cast<SHORT>(row - 1);
+    if (column >= 1 && column <= size_.X) cursor_.X = static_cast<SHORT>(column - 1);
 }
 
 int Win32Platform::CursorRow() {
-    return BufferInfo().dwCursorPosition.Y + 1;
+    SyncCursor();
+    return cursor_.Y + 1;
 }
 
 int Win32Platform::CursorColumn() {
-    return BufferInfo().dwCursorPosition.X + 1;
+    SyncCursor();
+    return cursor_.X + 1;
 }
 
 void Win32Platform::WriteText(std::string_view bytes) {
-    // Cells are written directly and the cursor is moved here: ordinary console output of
+    // Cells are written directly and the cursor is kept here: ordinary console output of
     // the bottom-right cell would scroll the buffer, and the screen must never scroll.
     // Character and attribute go in one call, so that no renderer (Wine's terminal output
     // among them) ever shows a text in the colours of what stood there before.
-    const CONSOLE_SCREEN_BUFFER_INFO info = BufferInfo();
-    const SHORT width = info.dwSize.X;
-    const SHORT height = info.dwSize.Y;
-    COORD cursor = info.dwCursorPosition;
+    const SHORT width = size_.X;
+    const SHORT height = size_.Y;
+    bool known = shadow_.size() == static_cast<size_t>(width) * static_cast<size_t>(height);
+    COORD cursor = cursor_;
     std::vector<CHAR_INFO> cells;
     size_t done = 0;
     while (done < bytes.size()) {
@@ -166,9 +209,26 @@ void Win32Platform::WriteText(std::string_view bytes) {
             cells[i].Char.AsciiChar = bytes[done + i];
             cells[i].Attributes = attribute_;
         }
-        SMALL_RECT region{cursor.X, cursor.Y, static_cast<SHORT>(cursor.X + chunk - 1), cursor.Y};
-        WriteConsoleOutputA(output_, cells.data(), COORD{static_cast<SHORT>(chunk), 1}, COORD{0, 0},
-                            &region);
+        // A chunk that changes any cell goes out whole: Wine's terminal output then carries
+        // the text as written, not pieces of it.
+        bool changed = !known;
+        if (known) {
+            CHAR_INFO* row = &shadow_[static_cast<size_t>(cursor.Y) * width + cursor.X];
+            for (size_t i = 0; i < chunk && !changed; ++i) {
+                changed = row[i].Char.AsciiChar != cells[i].Char.AsciiChar ||
+                          row[i].Attributes != cells[i].Attributes;
+            }
+            std::copy(cells.begin(), cells.end(), row);
+        }
+        if (changed) {
+            SMALL_RECT region{cursor.X, cursor.Y, static_cast<SHORT>(cursor.X + chunk - 1),
+                              cursor.Y};
+            if (!WriteConsoleOutputA(output_, cells.data(), COORD{static_cast<SHORT>(chunk), 1},
+                                     COORD{0, 0}, &region)) {
+                shadow_.clear();  // what the console holds now is not known
+                known = false;
+            }
+        }
         done += chunk;
         cursor.X = static_cast<SHORT>(cursor.X + chunk);
         if (cursor.X >= width) {
@@ -176,26 +236,32 @@ void Win32Platform::WriteText(std::string_view bytes) {
             if (cursor.Y < height - 1) ++cursor.Y;
         }
     }
-    SetConsoleCursorPosition(output_, cursor);
+    cursor_ = cursor;
 }
 
 void Win32Platform::ShowCursor(bool visible) {
-    CONSOLE_CURSOR_INFO cursor;
-    if (!GetConsoleCursorInfo(output_, &cursor)) return;
-    cursor.bVisible = visible ? TRUE : FALSE;
-    SetConsoleCursorInfo(output_, &cursor);
+    const int wanted = visible ? 1 : 0;
+    if (visible) SyncCursor();
+    if (cursorVisible_ == wanted) return;
+    if (cursorVisible_ < 0 && !GetConsoleCursorInfo(output_, &cursorInfo_)) return;
+    cursorInfo_.bVisible = visible ? TRUE : FALSE;
+    cursorVisible_ = SetConsoleCursorInfo(output_, &cursorInfo_) ? wanted : -1;
 }
 
 void Win32Platform::EnableMouseInput() {
+    if (mouseInputSet_) return;
     // Quick-edit mode swallows the mouse for text selection, so ENABLE_EXTENDED_FLAGS is set
     // with it cleared; window-size records are not wanted.
-    SetConsoleMode(input_, ENABLE_MOUSE_INPUT | ENABLE_EXTENDED_FLAGS);
+    mouseInputSet_ = SetConsoleMode(input_, ENABLE_MOUSE_INPUT | ENABLE_EXTENDED_FLAGS) != 0;
 }
 
 InputItem Win32Platform::ReadInputItem() {
+    // The console cursor is right before any wait, so that a shown cursor blinks in place.
+    SyncCursor();
     while (pending_.empty()) {
-        // Wine's console fetches the terminal's input only once the handle is waited on.
-        WaitForSingleObject(input_, 0);
+        // Wine's console fetches the terminal's input only once the handle is waited on. The
+        // handle is signalled while records are pending, so a time-out means none are.
+        if (WaitForSingleObject(input_, 0) != WAIT_OBJECT_0) return {};
         DWORD count = 0;
         if (!GetNumberOfConsoleInputEvents(input_, &count) || count == 0) return {};
         INPUT_RECORD record;
@@ -348,6 +414,9 @@ std::vector<std::string> Win32Platform::EnvironmentEntries() {
 }
 
 uint32_t Win32Platform::StartProcess(const std::string& commandLine) {
+    // A console program shares the console and may change any of it.
+    SyncCursor();
+    ForgetConsoleState();
     std::string line = commandLine;  // CreateProcessA may write into its command line
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -376,6 +445,7 @@ LocalTime Win32Platform::Now() {
 }
 
 void Win32Platform::Sleep(uint32_t milliseconds) {
+    SyncCursor();
     ::Sleep(milliseconds);
 }
 

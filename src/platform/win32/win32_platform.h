@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <deque>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -52,17 +53,33 @@ class Win32Platform final : public Platform {
     void Sleep(uint32_t milliseconds) override;
 
   private:
-    // Buffer size and cursor as the console reports them (0-based cursor).
-    CONSOLE_SCREEN_BUFFER_INFO BufferInfo();
+    // Reads buffer size and cursor from the console; false (nothing changed) when refused.
+    bool ReadBufferInfo();
+    // Sets the console cursor to the player's cursor where it stands elsewhere.
+    void SyncCursor();
+    // Forgets what the console was last told; it is asked again or set again when needed.
+    void ForgetConsoleState();
     // Turns one console input record into the raw items it stands for (none, one, or
     // several: a repeated key, or a press and a release reported together).
     void Translate(const INPUT_RECORD& record);
     void TranslateKey(const KEY_EVENT_RECORD& key);
     void TranslateMouse(const MOUSE_EVENT_RECORD& mouse);
 
+    // Every console call is a round trip to conhost through the wineserver under Wine, so
+    // the platform keeps what it last set and calls only when something changes. The
+    // console shows exactly what was written all the same: the cells that a write skips
+    // already hold the same character and attribute.
     HANDLE output_;
     HANDLE input_;
     WORD attribute_ = 0x07;
+    COORD size_{69, 22};  // buffer size, read at start, by ClearScreen and by SetConsoleSize
+    COORD cursor_{0, 0};  // the player's cursor, 0-based; the console's follows before waits
+    COORD consoleCursor_{-1, -1};       // as last set on the console; -1: not known
+    std::vector<CHAR_INFO> shadow_;     // size_.X * size_.Y cells row by row; empty: not known
+    int consoleAttribute_ = -1;         // SetConsoleTextAttribute as last set; -1: not known
+    int cursorVisible_ = -1;            // 0 hidden, 1 shown, -1 not known
+    CONSOLE_CURSOR_INFO cursorInfo_{};  // valid while cursorVisible_ is known
+    bool mouseInputSet_ = false;
     DWORD buttons_ = 0;  // dwButtonState of the previous mouse record
     std::deque<InputItem> pending_;
 };
