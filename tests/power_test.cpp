@@ -1,299 +1,130 @@
-// The power probe and the power action against the fake: environment, the hibernation test,
-// the search for shutdown.exe, the command file, the screen texts and the started commands.
-// Only the fake's StartProcess is ever called here.
+// The Down countdown, the power probe and the power action, in virtual time against the fake.
 #include <gtest/gtest.h>
 
 #include "fake/fake_platform.h"
+#include "power/down_timer.h"
 #include "power/power_action.h"
 
-namespace varlo {
-namespace {
+namespace varlo::power_test {
 
-using fake::FakePlatform;
+constexpr uint64_t kMin = 60 * 1000;  // ms
 
-constexpr uint32_t kHiddenSystem = kAttrHidden | kAttrSystem | kAttrArchive;
+using Strings = std::vector<std::string>;
 
-struct Probe {
-    FakePlatform p;
-    Context ctx{p};
+// The fake with its own environment, files, process start and wall clock, which shows `now` as
+// the time of day; "+path" is a hidden file. Every command
+// handed to the system is kept in `runs`; one that starts puts the computer to sleep for 8 hours,
+// as hibernation does (after a shut-down nothing looks at the clock).
+struct Pc : fake::FakePlatform {
+    Strings env, runs;
+    const uint32_t startError;
+    Context ctx{*this};
 
-    Probe() {
-        ctx.screen.ColorTable = {2, 0, 7, 9, 5, 8};
-        p.environment = {"COMSPEC=C:\\Windows\\system32\\cmd.exe", "windir=C:\\Windows",
-                         "HOMEPATH=\\Users\\nacht"};
+    explicit Pc(Strings entries = {}, const Strings& files = {}, uint32_t fails = 0)
+        : env(std::move(entries)), startError(fails) {
+        for (auto& f : files) AddFile(f.substr(f[0] == '+'), "", f[0] == '+' ? kAttrHidden : 0);
     }
-    void Hibernation() { p.AddFile("c:\\hiberfil.sys", "", kHiddenSystem); }
-    void Run() { PowerProbe(ctx); }
-    const PowerGroup& power() const { return ctx.power; }
+    Strings EnvironmentEntries() override { return env; }
+    uint32_t StartProcess(const std::string& line) override {
+        runs.push_back(line);
+        if (startError == 0) now += 8 * 60 * kMin;
+        return startError;
+    }
+    LocalTime Now() override { return {0, 0, 0, int(now / 3600000 % 24), int(now / kMin % 60), 0}; }
+    std::string Trimmed(int r) const { return Row(r).erase(Row(r).find_last_not_of(' ') + 1); }
+    // The run-time error number that f raises; 0 when it returns, -1 when the program ends.
+    static int Outcome(auto f) try { return f(), 0; } catch (const RuntimeError& error) {
+        return error.number();
+    } catch (const ProgramEnd&) {
+        return -1;
+    }
+    std::string Content(const char* path) { return Find(path) ? Find(path)->content : ""; }
 };
 
-TEST(PowerEnvironment, BothFormsAnyCaseLaterWinsBlankKept) {
-    struct Row {
-        std::vector<std::string> entries;
-        std::string shutdownPath, winDir, desktopDir;
-    };
+// Armed with `preset` at minute `at` and checked `gap` minutes later; `later` minutes on, the
+// keys D and M show `shown`, and the check after the title leaves `left` and ends with `end`
+// (0 plays on, -1 the program ends, else the run-time error), `ms` past the full minute: the
+// command stands 2 s before it starts, hibernation waits 20 s more.
+// Mode 2 hibernates, mode 1 shuts down, both through c:\dummi.cmd; `fails`: the system refuses.
+TEST(DownTimer, CountsDownAcrossMidnightAndPowersOffAfterTheTitle) {
+    using Row = std::tuple<int, int, int, const char*, int, int, const char*, int, int, int, int>;
+    // clang-format off
     const Row rows[] = {
-        {{"COMSPEC=C:\\Windows\\system32\\cmd.exe", "WINDIR=C:\\Windows", "HOMEPATH=\\Users\\a"},
-         "C:\\Windows\\system32\\shutdown.exe",
-         "C:\\Windows",
-         "C:\\Users\\a\\Desktop\\"},
-        {{"ComSpec =C:\\x\\cmd.exe", "windir = C:\\W", "homepath =\\h"},
-         "C:\\x\\shutdown.exe",
-         " C:\\W",
-         "C:\\h\\Desktop\\"},
-        {{"COMSPEC=cmd.exe"}, "shutdown.exe", "", ""},
-        {{"COMSPEC=\\"}, "\\shutdown.exe", "", ""},
-        {{"WINDIR=C:\\A", "WINDIR=C:\\B", "COMSPEC=C:\\1\\c", "COMSPEC=C:\\2\\c"},
-         "C:\\2\\shutdown.exe",
-         "C:\\B",
-         ""},
-        // Only the first "=" separates; an entry of the drive table is no variable.
-        {{"=C:=C:\\Musik", "HOMEPATH=\\a=b", "COMSPECX=C:\\no\\c", "WINDIR  =C:\\no", "NOEQUALS"},
-         "",
-         "",
-         "C:\\a=b\\Desktop\\"},
-        // The block ends at the first empty entry.
-        {{"WINDIR=C:\\A", "", "WINDIR=C:\\B"}, "", "C:\\A", ""},
-        {{}, "", "", ""},
+        // mode, fails, at, preset, gap, later, keys, shown, left, end, ms
+        // M checked at 23:00, pressed at 00:10: up to 1740, which leaves 290.
+        {1, 0, 1380, "361", 0, 70, "M", 360, 290, 0, 0},
+        // A deadline of 23:50 examined at 00:05 has run out.
+        {1, 0, 1429, "-5", 0, 16, "", 1, -15, -1, 2000},
+        // After midnight D and M skip the reduction: D shows 1440 until the check, M clamps.
+        {1, 0, 1420, " 30x", 25, 0, "D", 1440, 0, -1, 2000},
+        {1, 0, 1420, "3000000000", 25, 0, "M", 360, 360, 0, 0},
+        // Six times D, counted from the last check: 0, the power action after the title.
+        {1, 0, 1350, "30", 0, 3, "DDDDDD", 0, -3, -1, 2000},
+        // Asleep from 23:00 to 07:00: a fresh 30 minutes that D and M count from 07:00.
+        {2, 0, 1375, "5", 5, 4, "M", 35, 31, 0, 22000},
+        // Never below 0; a start the system refuses, in either mode.
+        {1, kSysFileNotFound, 1350, "", 0, 0, "D", 0, 0, 53, 2000},
+        {2, kSysFileNotFound, 1350, "0", 0, 1, "", 1, 0, 53, 2000},
     };
-    for (const Row& row : rows) {
-        FakePlatform p;
-        Context ctx(p);
-        ReadPowerEnvironment(ctx, row.entries);
-        EXPECT_EQ(ctx.power.ShutdownPath, row.shutdownPath) << row.entries.size();
-        EXPECT_EQ(ctx.power.WinDir, row.winDir) << row.entries.size();
-        EXPECT_EQ(ctx.power.DesktopDir, row.desktopDir) << row.entries.size();
+    // clang-format on
+    for (const auto& [mode, fails, at, preset, gap, later, keys, shown, left, end, ms] : rows) {
+        SCOPED_TRACE(preset);
+        Pc t({}, {}, fails);
+        t.now = at * kMin;
+        // PowerMode, PowerCommand, ShutdownPath, WinDir, DesktopDir, DownPreset.
+        t.ctx.power = {mode, "c:\\dummi.cmd", {}, {}, {}, preset};
+        DownTimerStart(t.ctx);
+        t.now += gap * kMin;
+        DownCheck(t.ctx);
+        t.now += later * kMin;
+        for (char key : std::string(keys)) key == 'D' ? DownShorter(t.ctx) : DownLonger(t.ctx);
+        EXPECT_EQ(t.ctx.power.DownRemaining, shown);
+        const int got = Pc::Outcome([&] { DownCheck(t.ctx); });
+        EXPECT_EQ(std::tuple(got, t.ctx.power.DownRemaining, int(t.now % kMin), t.runs),
+                  std::tuple(end, left, ms, Strings(ms > 0, "c:\\dummi.cmd")));
+        EXPECT_EQ(t.Trimmed(2), ms > 0 ? ">>c:\\dummi.cmd<<" : "");
     }
 }
 
-TEST(PowerProbe, HibernationAndShutdownBesideTheShell) {
-    Probe t;
-    t.Hibernation();
-    t.p.AddFile("C:\\Windows\\system32\\shutdown.exe");
-    t.p.AddFile("C:\\Windows\\shutdown.exe");  // never reached: the shell's folder comes first
-    t.p.AddFolder("C:\\Users\\nacht\\Desktop");
-    t.p.cursorRow = 9;
-    t.Run();
-    EXPECT_EQ(t.p.ScreenText(), "Ruhemodus OK\n" + std::string(21, '\n'));
-    EXPECT_EQ(t.p.cursorRow, 2);
-    EXPECT_EQ(t.p.cursorColumn, 1);
-    EXPECT_EQ(t.p.now, 0u);
-    EXPECT_EQ(t.power().PowerMode, 2);
-    EXPECT_EQ(t.power().DownPreset, "30");
-    EXPECT_EQ(t.power().ShutdownPath, "C:\\Windows\\system32\\shutdown.exe");
-    EXPECT_EQ(t.power().PowerCommand, "C:\\Windows\\system32\\shutdown.exe /h");
-    EXPECT_TRUE(t.p.fileWrites.empty());
-}
-
-TEST(PowerProbe, WithoutHibernationShutDownAndTheLinkIsIgnored) {
-    Probe t;
-    t.p.AddFile("C:\\Windows\\system32\\shutdown.exe");
-    t.p.AddFile("C:\\Users\\nacht\\Desktop\\hibernate.link");
-    t.Run();
-    EXPECT_EQ(t.p.Row(1).substr(0, 36), "kein Ruhemodus > down beendet alles ");
-    EXPECT_EQ(t.p.cursorRow, 2);
-    EXPECT_EQ(t.p.now, 2000u);
-    EXPECT_EQ(t.power().PowerMode, 1);
-    EXPECT_EQ(t.power().DownPreset, "30");
-    EXPECT_EQ(t.power().PowerCommand, "C:\\Windows\\system32\\shutdown.exe /s");
-    EXPECT_TRUE(t.p.fileWrites.empty());
-}
-
-TEST(PowerProbe, FallbacksTakeOnlyNormalFiles) {
-    const std::string longFolder = "C:\\" + std::string(5000, 'x');
-    struct Row {
-        std::vector<std::string> environment;
-        std::vector<std::pair<std::string, uint32_t>> files;  // attributes 0: a folder
-        std::string shutdownPath;
+// Environment and files -> PowerMode, PowerCommand, row 1, the ms its messages stand, and
+// c:\dummi.cmd.
+TEST(PowerProbe, FindsHibernationAndShutdownExeAndBuildsTheCommand) {
+    const std::string shell = "COMSPEC=C:\\S\\cmd.exe", win = "WINDIR=C:\\W", ok = "Ruhemodus OK";
+    const std::string sys32 = "C:\\W\\system32\\shutdown.exe", wshut = "C:\\W\\shutdown.exe";
+    const std::string hib = "+c:\\hiberfil.sys", shut = "C:\\S\\shutdown.exe";
+    const std::string pq = "C:\\P Q\\shutdown.exe", no = "kein Ruhemodus > down beendet alles";
+    const std::string home = "HOMEPATH=\\J=\xFC", link = "C:\\J=\xFC\\Desktop\\hibernate.link";
+    const std::string script = '"' + link + "\"\r\n";  // Windows-1252, no conversion
+    // clang-format off
+    const std::tuple<Strings, Strings, int, std::string, std::string, uint64_t> rows[] = {
+        // COMSPEC in system32: found there before any fallback; no blank, no quotes.
+        {{"COMSPEC=C:\\W\\system32\\cmd.exe", win}, {hib, wshut, sys32}, 2, sys32 + " /h", ok, 0},
+        // The two WINDIR fallbacks; a folder or a hidden file named shutdown.exe is none, and an
+        // empty entry ends the environment.
+        {{shell, win, "", "WINDIR=C:\\X"}, {shut + "\\x", wshut}, 1, wshut + " /s", no, 2000},
+        {{shell, win}, {hib, shut + "\\x", "+" + wshut, sys32}, 2, sys32 + " /h", ok, 0},
+        // Found nowhere: the message lands over the first line.
+        {{}, {}, 1, "\\system32\\shutdown.exe /s", "kein 'Shutdown.exe' nicht gefunden.", 4000},
+        {{}, {hib}, 2, "\\system32\\shutdown.exe /h", "Ruhe 'Shutdown.exe' nicht gefunden.", 2000},
+        // " =" in any case, the later entry wins; a blank in the path is quoted.
+        {{shell, "comspec =C:\\P Q\\cmd.exe"}, {hib, shut, pq}, 2, '"' + pq + "\" /h", ok, 0},
+        // The link runs through the command file; without hibernation it is ignored.
+        {{shell, home}, {hib, shut, link}, 2, "c:\\dummi.cmd", ok, 0},
+        {{shell, home}, {shut, link}, 1, shut + " /s", no, 2000},
     };
-    const Row rows[] = {
-        // A folder named shutdown.exe beside the shell, a hidden one in the Windows folder.
-        {{"COMSPEC=C:\\Sh\\cmd.exe", "WINDIR=C:\\Win"},
-         {{"C:\\Sh\\shutdown.exe", 0},
-          {"C:\\Win\\shutdown.exe", kAttrHidden | kAttrArchive},
-          {"C:\\Win\\system32\\shutdown.exe", kAttrArchive | kAttrReadOnly}},
-         "C:\\Win\\system32\\shutdown.exe"},
-        {{"COMSPEC=C:\\Sh\\cmd.exe", "WINDIR=C:\\Win"},
-         {{"C:\\Sh\\shutdown.exe", kAttrSystem}, {"C:\\Win\\shutdown.exe", kAttrArchive}},
-         "C:\\Win\\shutdown.exe"},
-        // No COMSPEC at all, or one without a folder: shutdown.exe of the current folder.
-        {{"WINDIR=C:\\Win"}, {{"C:\\Win\\shutdown.exe", kAttrArchive}}, "C:\\Win\\shutdown.exe"},
-        {{"COMSPEC=cmd.exe", "WINDIR=C:\\Win"},
-         {{"C:\\Musik\\shutdown.exe", kAttrArchive}, {"C:\\Win\\shutdown.exe", kAttrArchive}},
-         "shutdown.exe"},
-        {{"COMSPEC=" + longFolder + "\\cmd.exe", "WINDIR=" + longFolder},
-         {{"C:\\Win\\system32\\shutdown.exe", kAttrArchive}},
-         longFolder + "\\system32\\shutdown.exe"},
-        // Wildcards are no file name, whatever a directory search would make of them.
-        {{"COMSPEC=C:\\S?\\cmd.exe", "WINDIR=C:\\Wi*"},
-         {{"C:\\Sh\\shutdown.exe", kAttrArchive},
-          {"C:\\Win\\system32\\shutdown.exe", kAttrArchive}},
-         "C:\\Wi*\\system32\\shutdown.exe"},
-    };
-    for (const Row& row : rows) {
-        Probe t;
-        t.Hibernation();
-        t.p.AddFolder("C:\\Musik");
-        t.p.currentFolder = "C:\\Musik";
-        t.p.environment = row.environment;
-        for (const auto& [path, attributes] : row.files) {
-            if (attributes == 0) {
-                t.p.AddFolder(path);
-            } else {
-                t.p.AddFile(path, "", attributes);
-            }
-        }
-        t.Run();
-        EXPECT_EQ(t.power().ShutdownPath, row.shutdownPath);
-        EXPECT_EQ(t.power().PowerCommand, row.shutdownPath + " /h");
+    // clang-format on
+    for (const auto& [env, files, mode, command, row1, ms] : rows) {
+        SCOPED_TRACE(testing::PrintToString(files));
+        Pc t(env, files);
+        PowerProbe(t.ctx);
+        const PowerGroup& p = t.ctx.power;
+        EXPECT_EQ(std::tuple(p.PowerMode, p.PowerCommand, t.Trimmed(1), t.now, p.DownPreset),
+                  std::tuple(mode, command, row1, ms, "30"));
+        EXPECT_EQ(t.Content("c:\\dummi.cmd"), command == "c:\\dummi.cmd" ? script : "");
     }
+    Pc readOnly({shell, home}, {hib, link});
+    readOnly.Find("C:\\")->writable = false;
+    EXPECT_EQ(Pc::Outcome([&] { PowerProbe(readOnly.ctx); }), 70);  // Permission denied
 }
 
-TEST(PowerProbe, NotFoundSharesRowOneWithTheHibernationLine) {
-    Probe none;
-    none.p.environment = {};
-    none.Run();
-    EXPECT_EQ(none.p.ScreenText(), "kein 'Shutdown.exe' nicht gefunden.\n" + std::string(21, '\n'));
-    EXPECT_EQ(none.p.now, 4000u);
-    EXPECT_EQ(none.power().ShutdownPath, "\\system32\\shutdown.exe");
-    EXPECT_EQ(none.power().PowerCommand, "\\system32\\shutdown.exe /s");
-
-    Probe ok;
-    ok.Hibernation();
-    ok.Run();
-    EXPECT_EQ(ok.p.Row(1).substr(0, 36), "Ruhe 'Shutdown.exe' nicht gefunden. ");
-    EXPECT_EQ(ok.p.cursorRow, 1);  // no line break after the message
-    EXPECT_EQ(ok.p.cursorColumn, 36);
-    EXPECT_EQ(ok.p.now, 2000u);
-    EXPECT_EQ(ok.power().PowerCommand, "C:\\Windows\\system32\\shutdown.exe /h");
-}
-
-TEST(PowerProbe, ShutdownPathWithBlanksIsQuotedInTheCommand) {
-    Probe shell;
-    shell.Hibernation();
-    shell.p.environment = {"COMSPEC=C:\\Program Files\\Shell\\cmd.exe"};
-    shell.p.AddFile("C:\\Program Files\\Shell\\shutdown.exe");
-    shell.Run();
-    EXPECT_EQ(shell.power().ShutdownPath, "C:\\Program Files\\Shell\\shutdown.exe");
-    EXPECT_EQ(shell.power().PowerCommand, "\"C:\\Program Files\\Shell\\shutdown.exe\" /h");
-
-    Probe windows;
-    windows.p.environment = {"COMSPEC=cmd.exe", "WINDIR=C:\\Mein Windows"};
-    windows.p.AddFile("C:\\Mein Windows\\system32\\shutdown.exe");
-    windows.Run();
-    EXPECT_EQ(windows.power().PowerCommand, "\"C:\\Mein Windows\\system32\\shutdown.exe\" /s");
-
-    EXPECT_EQ(ShutdownCommand("C:\\W\\shutdown.exe", " /s"), "C:\\W\\shutdown.exe /s");
-    EXPECT_EQ(ShutdownCommand("", " /s"), " /s");
-}
-
-TEST(PowerProbe, LinkOnTheDesktopWritesTheCommandFileByteForByte) {
-    Probe t;
-    t.Hibernation();
-    // Windows-1252: "Jürgen Müller"
-    t.p.environment = {"COMSPEC=C:\\Windows\\system32\\cmd.exe",
-                       "HOMEPATH=\\Users\\J\xFCrgen M\xFCller"};
-    t.p.AddFile("C:\\Windows\\system32\\shutdown.exe");
-    t.p.AddFile("C:\\Users\\J\xFCrgen M\xFCller\\Desktop\\hibernate.link");
-    t.p.AddFile("c:\\dummi.cmd", "an old, much longer command file\r\nwith two lines\r\n");
-    t.Run();
-    EXPECT_EQ(t.power().PowerCommand, "c:\\dummi.cmd");
-    ASSERT_EQ(t.p.fileWrites.size(), 1u);
-    EXPECT_EQ(fake::Upper(t.p.fileWrites[0].first), "C:\\DUMMI.CMD");
-    const std::string expected = "\"C:\\Users\\J\xFCrgen M\xFCller\\Desktop\\hibernate.link\"\r\n";
-    EXPECT_EQ(t.p.fileWrites[0].second, expected);
-    EXPECT_EQ(t.p.Find("c:\\dummi.cmd")->content, expected);
-    // shutdown.exe is searched all the same.
-    EXPECT_EQ(t.power().ShutdownPath, "C:\\Windows\\system32\\shutdown.exe");
-
-    // Without HOMEPATH the link is looked for in the current folder.
-    Probe here;
-    here.Hibernation();
-    here.p.environment = {"COMSPEC=C:\\Windows\\system32\\cmd.exe"};
-    here.p.AddFile("C:\\Musik\\hibernate.link");
-    here.p.currentFolder = "C:\\Musik";
-    here.Run();
-    ASSERT_EQ(here.p.fileWrites.size(), 1u);
-    EXPECT_EQ(here.p.fileWrites[0].second, "\"hibernate.link\"\r\n");
-
-    // A hidden link is no link.
-    Probe hidden;
-    hidden.Hibernation();
-    hidden.p.AddFile("C:\\Windows\\system32\\shutdown.exe");
-    hidden.p.AddFile("C:\\Users\\nacht\\Desktop\\hibernate.link", "", kAttrHidden);
-    hidden.Run();
-    EXPECT_EQ(hidden.power().PowerCommand, "C:\\Windows\\system32\\shutdown.exe /h");
-    EXPECT_TRUE(hidden.p.fileWrites.empty());
-}
-
-TEST(PowerProbe, CommandFileThatCannotBeWrittenIsARunTimeError) {
-    Probe t;
-    t.Hibernation();
-    t.p.AddFile("C:\\Windows\\system32\\shutdown.exe");
-    t.p.AddFile("C:\\Users\\nacht\\Desktop\\hibernate.link");
-    t.p.Find("C:\\")->writable = false;
-    try {
-        t.Run();
-        FAIL() << "no error";
-    } catch (const RuntimeError& error) {
-        EXPECT_EQ(error.number(), 70);  // Permission denied
-    }
-    EXPECT_TRUE(t.p.fileWrites.empty());
-}
-
-// --- The power action. ---
-
-struct Action {
-    FakePlatform p;
-    Context ctx{p};
-
-    Action(int mode, const std::string& command) {
-        ctx.screen.ColorTable = {2, 0, 7, 9, 5, 8};
-        ctx.power.PowerMode = mode;
-        ctx.power.PowerCommand = command;
-        ctx.power.DownPreset = "5";  // the action sets it to 30 again
-        p.cursorRow = 8;
-        p.cursorColumn = 20;
-    }
-};
-
-TEST(PowerAction, ShutDownShowsStartsAndEndsTheProgram) {
-    Action t(1, "\"C:\\Program Files\\W\\shutdown.exe\" /s");
-    EXPECT_THROW(PowerAction(t.ctx), ProgramEnd);
-    EXPECT_EQ(t.p.Text(9, 1, 41), ">>\"C:\\Program Files\\W\\shutdown.exe\" /s<< ");
-    EXPECT_EQ(t.p.cursorRow, 10);
-    EXPECT_EQ(t.p.cursorColumn, 1);
-    EXPECT_EQ(t.p.started, std::vector<std::string>{"\"C:\\Program Files\\W\\shutdown.exe\" /s"});
-    EXPECT_EQ(t.p.now, 2000u);  // shown 2 s before the start, nothing after it
-}
-
-TEST(PowerAction, CommandThatCannotStartIsARunTimeErrorAndNothingPowersOff) {
-    for (int mode : {1, 2}) {
-        Action t(mode, "C:\\nirgends\\shutdown.exe /h");
-        t.p.startProcessError = kSysFileNotFound;
-        try {
-            PowerAction(t.ctx);
-            FAIL() << "no error";
-        } catch (const RuntimeError& error) {
-            EXPECT_EQ(error.number(), 53);
-        }
-        EXPECT_TRUE(t.p.started.empty());
-        EXPECT_EQ(t.p.now, 2000u);
-    }
-}
-
-TEST(PowerAction, HibernationWaitsTwentySecondsAndReArms) {
-    Action t(2, "c:\\dummi.cmd");
-    t.p.clockBase = {2026, 12, 6, 23, 59, 50};
-    PowerAction(t.ctx);
-    EXPECT_EQ(t.p.Text(9, 1, 16), ">>c:\\dummi.cmd<<");
-    EXPECT_EQ(t.p.started, std::vector<std::string>{"c:\\dummi.cmd"});
-    EXPECT_EQ(t.p.now, 22000u);
-    EXPECT_EQ(t.ctx.power.DownPreset, "30");
-    EXPECT_EQ(t.ctx.power.DownRemaining, 30);
-    EXPECT_EQ(t.ctx.power.DownDeadline, 30);  // armed at 00:00:12
-    EXPECT_EQ(t.ctx.power.DownNow, 0);
-}
-
-}  // namespace
-}  // namespace varlo
+}  // namespace varlo::power_test
