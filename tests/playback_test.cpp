@@ -267,3 +267,21 @@ TEST(Info, PagesAndTheClosingKeyIsDropped) {
 
 }  // namespace
 }  // namespace varlo
+
+namespace varlo {
+namespace {
+
+// The Esc that leaves the folder chooser is spent there: when the title ends in the same
+// pass, the next title follows without the quit prompt.
+TEST(Playback, EscThatLeavesTheChooserDoesNotAskToQuit) {
+    Player pl(3, 20000, 10000);
+    pl.p.KeyAt(5000, "o");
+    pl.p.KeyAt(8000, kKeyEsc);
+    EXPECT_THROW(PlayList(pl.ctx), fake::FakeStop);
+    for (const auto& w : pl.p.writes) EXPECT_NE(w.bytes, " Programm beenden ? J/N");
+    EXPECT_EQ(pl.Trace("open").substr(0, 9), "0 open 1;");
+    EXPECT_NE(pl.Trace("open").find("open 2"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace varlo
