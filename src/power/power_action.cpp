@@ -1,5 +1,8 @@
 #include "power/power_action.h"
 
+#include <string>
+#include <vector>
+
 #include "console/output.h"
 #include "power/down_timer.h"
 
@@ -49,6 +52,8 @@ bool FileExists(Context& ctx, const std::string& path, uint32_t excluded) {
     return false;
 }
 
+bool NormalFileExists(Context& ctx, const std::string& path);
+
 void FindShutdownExe(Context& ctx) {
     PowerGroup& power = ctx.power;
     if (NormalFileExists(ctx, power.ShutdownPath)) return;
@@ -60,8 +65,6 @@ void FindShutdownExe(Context& ctx) {
     Print(ctx, kShutdownMissing);
     ctx.platform.Sleep(kStatusWait);
 }
-
-}  // namespace
 
 void ReadPowerEnvironment(Context& ctx, const std::vector<std::string>& entries) {
     PowerGroup& power = ctx.power;
@@ -91,6 +94,8 @@ std::string ShutdownCommand(const std::string& shutdownPath, const std::string& 
     if (shutdownPath.find(' ') == std::string::npos) return shutdownPath + option;
     return "\"" + shutdownPath + "\"" + option;
 }
+
+}  // namespace
 
 void PowerProbe(Context& ctx) {
     PowerGroup& power = ctx.power;
