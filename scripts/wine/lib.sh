@@ -25,6 +25,36 @@ vw_tmux() { tmux -L "$VW_TMUX_SOCKET" -f /dev/null "$@"; }
 # Every session's folder must be byte-identical once the program has ended (vw_stop).
 source "$(dirname "${BASH_SOURCE[0]}")/snapshot.sh"
 
+# vw_start_pulse: PulseAudio with a null sink of this run, reached only through
+# $VW_PULSE_SERVER; its PID lands in $VW_PULSE_PID.
+vw_start_pulse() {
+    mkdir -p "$VW_RUN/pulse/run" "$VW_RUN/pulse/state"
+    export VW_PULSE_SERVER="unix:$VW_RUN/pulse/native"
+    PULSE_RUNTIME_PATH="$VW_RUN/pulse/run" PULSE_STATE_PATH="$VW_RUN/pulse/state" \
+        pulseaudio --daemonize=yes --exit-idle-time=-1 -n --use-pid-file=yes \
+        --load=module-null-sink \
+        --load="module-native-protocol-unix socket=$VW_RUN/pulse/native auth-anonymous=1" \
+        --log-target="file:$VW_RUN/pulse/log" 2> "$VW_RUN/pulse/stderr"
+    local i
+    for i in $(seq 1 50); do
+        [ -S "$VW_RUN/pulse/native" ] && break
+        sleep 0.1
+    done
+    VW_PULSE_PID=$(cat "$VW_RUN/pulse/run/pid" 2> /dev/null || true)
+}
+
+# vw_open_pane NAME: a detached session of exactly 69 x 22 running $VW_DIR/inner.sh, every byte
+# it sends to the terminal copied to $VW_DIR/stream.
+vw_open_pane() {
+    local name=$1
+    vw_tmux new-session -d -s "$name" -x "$VW_COLUMNS" -y "$VW_ROWS" "bash $VW_DIR/inner.sh"
+    vw_tmux set-option -t "$name" status off > /dev/null
+    vw_tmux set-option -t "$name" window-size manual > /dev/null
+    vw_tmux set-option -t "$name" remain-on-exit on > /dev/null
+    vw_tmux resize-window -t "$name" -x "$VW_COLUMNS" -y "$VW_ROWS"
+    vw_tmux pipe-pane -t "$name" -o "cat >> $VW_DIR/stream"
+}
+
 # vw_start NAME FOLDER [sound|nosound] [ARGUMENT...]: starts varlo.exe in FOLDER in a fresh
 # session NAME. The exit code lands in $VW_DIR/exit, Wine's own messages in $VW_DIR/stderr,
 # every byte sent to the terminal in $VW_DIR/stream.
@@ -57,12 +87,7 @@ vw_start() {
         printf 'echo $? > %q.tmp && mv %q.tmp %q\n' "$VW_DIR/exit" "$VW_DIR/exit" "$VW_DIR/exit"
         printf 'date +%%s.%%N > %q\n' "$VW_DIR/ended"
     } > "$VW_DIR/inner.sh"
-    vw_tmux new-session -d -s "$name" -x "$VW_COLUMNS" -y "$VW_ROWS" "bash $VW_DIR/inner.sh"
-    vw_tmux set-option -t "$name" status off > /dev/null
-    vw_tmux set-option -t "$name" window-size manual > /dev/null
-    vw_tmux set-option -t "$name" remain-on-exit on > /dev/null
-    vw_tmux resize-window -t "$name" -x "$VW_COLUMNS" -y "$VW_ROWS"
-    vw_tmux pipe-pane -t "$name" -o "cat >> $VW_DIR/stream"
+    vw_open_pane "$name"
     local size
     size=$(vw_tmux display-message -p -t "$name" '#{pane_width}x#{pane_height}')
     if [ "$size" != "${VW_COLUMNS}x${VW_ROWS}" ]; then

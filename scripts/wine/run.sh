@@ -28,25 +28,15 @@ for tool in wine wineboot wineserver tmux pulseaudio python3; do
 done
 
 rm -rf "$VW_RUN"
-mkdir -p "$VW_RUN/pulse/run" "$VW_RUN/pulse/state"
+mkdir -p "$VW_RUN"
 
 # --- PulseAudio with a null sink: Wine then has a wave output device. ---
-export VW_PULSE_SERVER="unix:$VW_RUN/pulse/native"
-PULSE_RUNTIME_PATH="$VW_RUN/pulse/run" PULSE_STATE_PATH="$VW_RUN/pulse/state" \
-    pulseaudio --daemonize=yes --exit-idle-time=-1 -n --use-pid-file=yes \
-    --load=module-null-sink \
-    --load="module-native-protocol-unix socket=$VW_RUN/pulse/native auth-anonymous=1" \
-    --log-target="file:$VW_RUN/pulse/log" 2> "$VW_RUN/pulse/stderr"
-for i in $(seq 1 50); do
-    [ -S "$VW_RUN/pulse/native" ] && break
-    sleep 0.1
-done
-pulse_pid=$(cat "$VW_RUN/pulse/run/pid" 2> /dev/null || true)
+vw_start_pulse
 
 finish() {
     vw_stop_server
     wineserver -k 2> /dev/null || true
-    [ -n "${pulse_pid:-}" ] && kill "$pulse_pid" 2> /dev/null || true
+    [ -n "${VW_PULSE_PID:-}" ] && kill "$VW_PULSE_PID" 2> /dev/null || true
 }
 trap finish EXIT
 

@@ -32,26 +32,8 @@ TITLE_SECONDS=8
 
 # --- Local helpers. ---
 
-# PulseAudio with a null sink of this run, reached only through PULSE_SERVER.
-power_start_pulse() {
-    mkdir -p "$VW_RUN/pulse/run" "$VW_RUN/pulse/state"
-    export VW_PULSE_SERVER="unix:$VW_RUN/pulse/native"
-    PULSE_RUNTIME_PATH="$VW_RUN/pulse/run" PULSE_STATE_PATH="$VW_RUN/pulse/state" \
-        pulseaudio --daemonize=yes --exit-idle-time=-1 -n --use-pid-file=yes \
-        --load=module-null-sink \
-        --load="module-native-protocol-unix socket=$VW_RUN/pulse/native auth-anonymous=1" \
-        --log-target="file:$VW_RUN/pulse/log" 2> "$VW_RUN/pulse/stderr"
-    local i
-    for i in $(seq 1 50); do
-        [ -S "$VW_RUN/pulse/native" ] && break
-        sleep 0.1
-    done
-    pulse_pid=$(cat "$VW_RUN/pulse/run/pid" 2> /dev/null || true)
-}
-
-# power_start NAME FOLDER: vw_start with sound and no argument at all. (vw_start with no
-# argument passes one empty argument, '""' on the command line, which the player takes for
-# an extension filter, and finds no titles.)
+# power_start NAME FOLDER: like vw_start with sound, but the pane's shell stays 10 s after the
+# player (the started shutdown.exe shares the terminal), and no folder is watched.
 power_start() {
     local name=$1 folder=$2
     VW_NAME=$name
@@ -69,12 +51,7 @@ power_start() {
         # the hang-up would kill it before it has written its log.
         printf 'sleep 10\n'
     } > "$VW_DIR/inner.sh"
-    vw_tmux new-session -d -s "$name" -x "$VW_COLUMNS" -y "$VW_ROWS" "bash $VW_DIR/inner.sh"
-    vw_tmux set-option -t "$name" status off > /dev/null
-    vw_tmux set-option -t "$name" window-size manual > /dev/null
-    vw_tmux set-option -t "$name" remain-on-exit on > /dev/null
-    vw_tmux resize-window -t "$name" -x "$VW_COLUMNS" -y "$VW_ROWS"
-    vw_tmux pipe-pane -t "$name" -o "cat >> $VW_DIR/stream"
+    vw_open_pane "$name"
     touch "$VW_DIR/armed"
 }
 
@@ -279,15 +256,14 @@ for needed in "$VW_EXE" "$STAND_IN"; do
 done
 rm -rf "$VW_RUN"
 mkdir -p "$VW_RUN"
-pulse_pid=
 finish() {
     vw_stop_server
     wineserver -k 2> /dev/null || true
-    [ -n "$pulse_pid" ] && kill "$pulse_pid" 2> /dev/null || true
+    [ -n "${VW_PULSE_PID:-}" ] && kill "$VW_PULSE_PID" 2> /dev/null || true
 }
 trap finish EXIT
 suite_start=$(date +%s)
-power_start_pulse
+vw_start_pulse
 if ! power_make_prefix; then
     echo "the test's Wine prefix could not be made"
     echo "0 passed, 1 failed"
