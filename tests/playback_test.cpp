@@ -11,6 +11,8 @@
 #include "console/input.h"
 #include "console/screen.h"
 #include "fake/fake_platform.h"
+#include "playlist/scan.h"
+#include "playlist/sort.h"
 #include "power/down_timer.h"
 
 namespace varlo {
@@ -281,6 +283,28 @@ TEST(Playback, EscThatLeavesTheChooserDoesNotAskToQuit) {
     for (const auto& w : pl.p.writes) EXPECT_NE(w.bytes, " Programm beenden ? J/N");
     EXPECT_EQ(pl.Trace("open").substr(0, 9), "0 open 1;");
     EXPECT_NE(pl.Trace("open").find("open 2"), std::string::npos);
+}
+
+// An earlier chooser's result must not count as a new folder: the prompt's chooser steps into
+// an empty folder, the scan falls back to the parent's chooser and Esc plays the parent; O and
+// Esc during playback then leave the title playing.
+TEST(Playback, OAndEscKeepTheTitleAfterAnEarlierChooserStepped) {
+    Player pl(0, 30000);
+    pl.p.AddMedia("C:\\Musik\\Titel 1.mp3", 60000);
+    pl.p.AddFolder("C:\\Musik\\Leer");
+    pl.p.currentFolder = "C:\\Musik";
+    BuildSortKeyFold(pl.ctx);
+    pl.p.KeyAt(500, "o");
+    pl.p.KeyAt(1000, "1");  // Leer
+    pl.p.KeyAt(1500, kKeyEnter);
+    pl.p.KeyAt(5000, kKeyEsc);  // the chooser in C:\Musik after " no Files found..."
+    pl.p.KeyAt(15000, "o");
+    pl.p.KeyAt(16000, kKeyEsc);
+    SortPromptAndScan(pl.ctx);
+    ASSERT_EQ(pl.ctx.playlist.TrackFile(1), "Titel 1.mp3");
+    EXPECT_THROW(PlayList(pl.ctx), fake::FakeStop);
+    EXPECT_EQ(pl.Trace("open close"), "0 open 1");
+    EXPECT_EQ(pl.p.currentFolder, "C:\\Musik");
 }
 
 }  // namespace

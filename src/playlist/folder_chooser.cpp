@@ -201,6 +201,9 @@ void FolderChooser(Context& ctx) {
     PlaylistGroup& pl = ctx.playlist;
     pl.StartFolder = ctx.platform.CurrentFolder();
     pl.FolderTop = 1;
+    // Callers read a non-empty result as "the folder changed": a result of an earlier call
+    // must not survive into this one.
+    pl.ChosenFolder.clear();
     for (;;) {
         ReadFolderList(ctx);
         DrawPage(ctx);
