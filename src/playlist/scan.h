@@ -16,8 +16,9 @@ inline constexpr float kScanVolume = 400;
 // Trims blanks at both ends of ExtFilter and puts "." in front when missing; "" stays "".
 void NormaliseExtFilter(Context& ctx);
 
-// Does name match the ExtFilter, or without a filter the ExtensionList? Only the end of the
-// name is looked at (a filter ".3" matches every name ending in .mp3); A to Z count as a to z.
+// Does name match the ExtFilter, or without a filter the ExtensionList? Only the last
+// LEN(filter) characters of the name are compared, A to Z counting as a to z: ".mp3" matches
+// "a.b.mp3" and the name ".mp3" alone, while ".3" matches "x.3" but not "x.mp3".
 bool MatchesMedia(const std::string& name, const std::string& extFilter);
 
 // The first comma-separated field of a typed line, blanks around it removed; a field that
