@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     cmake make g++ git python3             # native build
     libgtest-dev libgmock-dev              # unit tests
+    pkg-config libgstreamer1.0-dev         # native player: GStreamer behind the MCI strings
+    gstreamer1.0-pulseaudio                # native player: PulseAudio sink and device count
     clang-format                           # formatting check
     g++-mingw-w64-x86-64-posix             # cross build of varlo.exe
     binutils-mingw-w64-x86-64              # objdump -p: the DLLs varlo.exe imports
