@@ -1,0 +1,148 @@
+// Terminal bytes to the raw input items of the Windows console.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/posix/input_decoder.h"
+
+namespace varlo {
+namespace {
+
+// An item as text: "a" a character ("<13>" below a blank or above "~"), "#72" character 0 and a
+// scan code, "M4/1@30,11" a mouse record (event code / buttons @ column,row).
+std::string Describe(const InputItem& item) {
+    const std::string& b = item.bytes;
+    if (b.size() == 4 && b[0] == '\xff') {
+        return "M" + std::to_string(b[2]) + "/" + std::to_string(b[3]) + "@" +
+               std::to_string(item.column) + "," + std::to_string(item.row);
+    }
+    if (b.size() == 2 && b[0] == '\0') return "#" + std::to_string(static_cast<uint8_t>(b[1]));
+    std::string text;
+    for (char c : b) {
+        const auto u = static_cast<uint8_t>(c);
+        text += u >= 0x20 && u < 0x7F ? std::string(1, c) : "<" + std::to_string(u) + ">";
+    }
+    return text;
+}
+
+// Reads at the given times (ms); the items decoded, blank-separated.
+std::string Decode(InputDecoder& decoder,
+                   const std::vector<std::pair<uint32_t, std::string>>& reads) {
+    std::string items;
+    for (const auto& [at, bytes] : reads) {
+        decoder.Feed(bytes, at);
+        while (auto item = decoder.Next()) items += (items.empty() ? "" : " ") + Describe(*item);
+    }
+    return items;
+}
+
+// Bytes read at once, then a read that finds nothing 100 ms later.
+std::string DecodeAtOnce(const std::string& bytes) {
+    InputDecoder decoder;
+    return Decode(decoder, {{1000, bytes}, {1100, ""}});
+}
+
+TEST(InputDecoder, KeysAndSequences) {
+    const std::pair<std::string, std::string> cases[] = {
+        // characters: UTF-8 to Windows-1252, "?" beyond it, broken UTF-8 dropped
+        {"aZ \xC3\xA4\xE2\x82\xAC\xC3\x9F", "a Z   <228> <128> <223>"},
+        {"\xE6\x97\xA5\xF0\x9F\x8E\xB5", "? ?"},
+        {"\xFF\xC3(\xED\xA0\x80\xC0\xAFx", "( x"},
+        // Enter, Backspace as DEL and as ^H, Tab, Ctrl + letter; NUL is nothing
+        {"\r\x7F\b\t\x01\x1A", "<13> <8> <8> <9> <1> <26>"},
+        {std::string("\0q", 2), "q"},
+        // cursor keys in CSI and SS3 form, with modifier parameters
+        {"\x1b[A\x1b[B\x1b[C\x1b[D\x1bOA\x1bOD\x1b[1;5A\x1b[1;2D",
+         "#72 #80 #77 #75 #72 #75 #72 #75"},
+        {"\x1b[H\x1b[F\x1bOH\x1bOF\x1b[1~\x1b[4~\x1b[7~\x1b[8~", "#71 #79 #71 #79 #71 #79 #71 #79"},
+        {"\x1b[2~\x1b[3~\x1b[5~\x1b[6~\x1b[5;3~\x1b[6;5~", "#82 #83 #73 #81 #73 #81"},
+        // F1 to F12 (SS3, CSI with modifiers, CSI ~, the Linux console's ESC [ [)
+        {"\x1bOP\x1bOQ\x1bOR\x1bOS\x1b[1;2P\x1b[[A\x1b[[E", "#59 #60 #61 #62 #59 #59 #63"},
+        {"\x1b[15~\x1b[17~\x1b[18~\x1b[19~\x1b[20~\x1b[21~\x1b[23~\x1b[24~\x1b[24;2~",
+         "#63 #64 #65 #66 #67 #68 #87 #88 #88"},
+        // Alt + key: the key's scan code (US layout); ESC before a sequence is the key itself
+        {"\x1bx\x1bX\x1b"
+         "1\x1b=\x1b+\x1b\x7F\x1b\r\x1b ",
+         "#45 #45 #2 #13 #13 #14 #28 #57"},
+        {"\x1b\x1b[A\x1b\x1bOP", "#72 #59"},
+        // Esc Esc; ESC [ and ESC O that end there are Alt + [ and Alt + O
+        {"\x1b\x1b", "<27> <27>"},
+        {"\x1b[", "#26"},
+        {"\x1bO", "#24"},
+        // unknown sequences go whole: replies, bracketed paste marks, wheel, kitty keys,
+        // Alt + a character without a US key, a sequence broken off by a control byte
+        {"\x1b[?1;2c\x1b[200~\x1b[99~\x1b[1;2$x\x1b[<64;10;5M\x1b[<65;1;1M\x1b[97u\x1bO5z"
+         "\x1b\xC3\xA4\x1b[E\x1b[12\x03q",
+         "<3> q"},
+        // an incomplete sequence at the end is dropped once it waited
+        {"a\x1b[1;", "a"},
+        {"\x1b[<0;5", ""},
+    };
+    for (const auto& [bytes, items] : cases) {
+        EXPECT_EQ(DecodeAtOnce(bytes), items) << Describe(InputItem{bytes, 0, 0});
+    }
+}
+
+TEST(InputDecoder, EscWaitsForAPollWithoutFollowUpAndSplitReadsStillDecode) {
+    InputDecoder a;
+    // A lone ESC: nothing at 20 and 49 ms, Esc at the first empty poll 50 ms after it.
+    EXPECT_EQ(Decode(a, {{0, "\x1b"}, {20, ""}, {49, ""}}), "");
+    EXPECT_EQ(Decode(a, {{50, ""}}), "<27>");
+    InputDecoder b;
+    // The rest of a sequence read late (the player slept) still completes it.
+    EXPECT_EQ(Decode(b, {{0, "\x1b"}, {20, ""}, {900, "[A"}, {1000, ""}}), "#72");
+    InputDecoder c;
+    // Split anywhere: sequence, mouse report, UTF-8 character.
+    EXPECT_EQ(Decode(c, {{0, "\x1b["},
+                         {1, "2"},
+                         {2, "4"},
+                         {3, "~\x1b[<0;3"},
+                         {4, "0;11M\xC3"},
+                         {5, "\xA4"},
+                         {200, ""}}),
+              "#88 M4/1@30,11 <228>");
+    InputDecoder d;
+    // The wait counts from the last byte of the incomplete sequence.
+    EXPECT_EQ(Decode(d, {{0, "\x1b"}, {40, ""}, {45, "["}, {80, ""}, {95, "B"}}), "#80");
+    InputDecoder e;
+    // Tick counts wrap at 2^32.
+    EXPECT_EQ(Decode(e, {{0xFFFFFFF0u, "\x1b"}, {10, ""}, {40, ""}}), "<27>");
+}
+
+TEST(InputDecoder, MouseRecordsAsWindowsGivesThem) {
+    struct Case {
+        std::vector<std::pair<uint32_t, std::string>> reads;
+        std::string items;
+    };
+    const Case cases[] = {
+        // a click, then a second press on the same cell within 500 ms: a double-click
+        // instead of the press; a third press is a press again
+        {{{0, "\x1b[<0;30;11M"},
+          {60, "\x1b[<0;30;11m"},
+          {400, "\x1b[<0;30;11M"},
+          {450, "\x1b[<0;30;11m\x1b[<0;30;11M"}},
+         "M4/1@30,11 M8/1@30,11 M2/1@30,11 M8/1@30,11 M4/1@30,11"},
+        // no double-click: too late, another cell, another button
+        {{{0, "\x1b[<0;5;5M\x1b[<0;5;5m"}, {500, "\x1b[<0;5;5M"}}, "M4/1@5,5 M8/1@5,5 M4/1@5,5"},
+        {{{0, "\x1b[<0;5;5M\x1b[<0;5;5m\x1b[<0;6;5M\x1b[<2;6;5M"}},
+         "M4/1@5,5 M8/1@5,5 M4/1@6,5 M4/2@6,5"},
+        // right and middle buttons; modifier bits do not matter; a right double-click
+        {{{0, "\x1b[<1;3;4M\x1b[<17;3;4m\x1b[<2;3;4M\x1b[<2;3;4m\x1b[<18;3;4M"}},
+         "M4/4@3,4 M8/4@3,4 M4/2@3,4 M8/2@3,4 M2/2@3,4"},
+        // moves carry the buttons held; moves in a row merge into the last
+        {{{0, "\x1b[<0;1;1M\x1b[<32;2;1M\x1b[<32;3;1M\x1b[<34;3;2M\x1b[<0;3;2m\x1b[<35;9;9M"}},
+         "M4/1@1,1 M1/3@3,2 M8/1@3,2 M1/0@9,9"},
+        // malformed reports: no item, no stray key
+        {{{0, "\x1b[<0;0;5M\x1b[<0;5M\x1b[<0;1;2;3M\x1b[<;1;1M\x1b[<0;99999999999;1M"}}, ""},
+    };
+    for (const Case& c : cases) {
+        InputDecoder decoder;
+        EXPECT_EQ(Decode(decoder, c.reads), c.items)
+            << Describe(InputItem{c.reads[0].second, 0, 0});
+    }
+}
+
+}  // namespace
+}  // namespace varlo
