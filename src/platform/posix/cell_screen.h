@@ -1,0 +1,69 @@
+// The console's screen on a VT terminal: the cells the player writes (code page 437 bytes and
+// console attributes) and what the terminal shows of them. Render gives the bytes that bring
+// the terminal to the cells: only the cells that changed, each character as UTF-8 through
+// the code page 437 table, each attribute as SGR colours, then the cursor. The terminal runs
+// without autowrap, so no cell, the bottom-right one included, ever scrolls it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varlo {
+
+class CellScreen {
+  public:
+    // The colours the terminal starts with, before the player sets any: SGR 0. Windows
+    // starts its console in light grey on black, which most terminals' own colours are.
+    static constexpr uint16_t kTerminalColours = 0xFFFF;
+
+    CellScreen(int columns, int rows);
+
+    // The player's part of the terminal: cells beyond the old size are blank in the
+    // terminal's colours, the cursor stays inside.
+    void Resize(int columns, int rows);
+    int Columns() const { return columns_; }
+    int Rows() const { return rows_; }
+
+    // The console's operations, as the platform seam describes them.
+    void SetAttribute(uint16_t attribute) { attribute_ = attribute; }
+    void Clear();
+    void SetCursor(int row, int column);
+    int CursorRow() const { return row_ + 1; }
+    int CursorColumn() const { return column_ + 1; }
+    void Write(std::string_view bytes);
+    void ShowCursor(bool visible) { cursorVisible_ = visible; }
+
+    // The terminal shows something else now (it was resized, or the program comes back from
+    // a stop): the next Render clears it and draws every cell.
+    void Invalidate();
+    // Appends what the terminal needs to show the cells and the cursor; nothing when it
+    // shows them already.
+    void Render(std::string& out);
+
+    // SGR parameters of a console attribute: "94;47" for light blue on light grey.
+    static std::string SgrColours(uint16_t attribute);
+
+  private:
+    struct Cell {
+        unsigned char ch = ' ';
+        uint16_t attribute = kTerminalColours;
+        bool operator==(const Cell&) const = default;
+    };
+
+    int columns_, rows_;
+    std::vector<Cell> cells_;  // row by row
+    std::vector<Cell> shown_;  // what the terminal shows; valid while known_
+    bool known_ = false;
+    bool changed_ = true;  // cells written since the last Render
+    uint16_t attribute_ = kTerminalColours;
+    int row_ = 0, column_ = 0;  // the player's cursor, 0-based
+    bool cursorVisible_ = true;
+    // The terminal's state as the last Render left it; -1: not known.
+    int shownCursorVisible_ = -1;
+    int terminalRow_ = -1, terminalColumn_ = -1;
+    int terminalAttribute_ = -1;
+};
+
+}  // namespace varlo
