@@ -1,0 +1,73 @@
+// The POSIX implementation of the platform seam: the console on a VT terminal, MCI on a media
+// engine, the file system as drive Z:, the environment, the clock and sleeping.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/posix/cell_screen.h"
+#include "platform/posix/input_decoder.h"
+#include "platform/posix/mci_interpreter.h"
+#include "platform/posix/media_engine.h"
+#include "platform/posix/posix_files.h"
+#include "platform/posix/terminal.h"
+
+namespace varlo {
+
+class PosixPlatform final : public Platform {
+  public:
+    // The terminal is entered (or not: the console then only goes to its output) by the
+    // caller; the platform writes the screen to it at every sleep and input read.
+    PosixPlatform(MediaEngine& engine, Terminal& terminal);
+    ~PosixPlatform() override;
+    PosixPlatform(const PosixPlatform&) = delete;
+    PosixPlatform& operator=(const PosixPlatform&) = delete;
+
+    uint32_t SetConsoleSize(int columns, int rows) override;
+    void MoveConsoleWindow(int x, int y) override;
+    void SetTextAttribute(uint16_t attribute) override { screen_.SetAttribute(attribute); }
+    void ClearScreen() override { screen_.Clear(); }
+    void SetCursor(int row, int column) override { screen_.SetCursor(row, column); }
+    int CursorRow() override { return screen_.CursorRow(); }
+    int CursorColumn() override { return screen_.CursorColumn(); }
+    void WriteText(std::string_view bytes) override { screen_.Write(bytes); }
+    void ShowCursor(bool visible) override { screen_.ShowCursor(visible); }
+    void EnableMouseInput() override;
+    InputItem ReadInputItem() override;
+
+    uint32_t MciSendString(const std::string& command, char* reply, uint32_t replyLength) override;
+    uint32_t WaveOutDeviceCount() override;
+
+    uint32_t ShortPathName(const std::string& path, std::string& shortPath) override;
+    std::vector<FolderEntry> SearchFolder(const std::string& pattern) override;
+    std::optional<uint32_t> FileAttributes(const std::string& path, uint32_t* error) override;
+    std::string CurrentFolder() override;
+    uint32_t ChangeFolder(const std::string& path) override;
+    uint32_t WriteTextFile(const std::string& path, const std::string& bytes) override;
+
+    std::vector<std::string> EnvironmentEntries() override;
+    uint32_t StartProcess(const std::string& commandLine) override;
+
+    uint32_t TickCount() override;
+    LocalTime Now() override;
+    void Sleep(uint32_t milliseconds) override;
+
+  private:
+    // Sends what changed on the screen, and the window requests, with one write.
+    void Flush();
+
+    MediaEngine& engine_;
+    Terminal& terminal_;
+    CellScreen screen_;
+    std::string requests_;  // window requests for the next flush
+    InputDecoder decoder_;
+    PosixFiles files_;
+    MciInterpreter mci_;
+};
+
+// Text of the POSIX side (UTF-8) for the player (Windows-1252): as names are converted, but a
+// "\" stays itself.
+std::string TextToWindows1252(std::string_view utf8);
+
+}  // namespace varlo
