@@ -42,6 +42,7 @@ class MciInterpreter {
     MediaEngine& engine_;
     PathResolver resolve_;
     std::map<std::string, std::unique_ptr<MediaStream>> streams_;  // by upper-cased alias
+    std::map<std::string, uint32_t> volumes_;                      // as last set, 0..1000
 };
 
 }  // namespace varlo

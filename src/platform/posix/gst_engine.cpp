@@ -1,0 +1,165 @@
+#include "platform/posix/gst_engine.h"
+
+#include <gst/gst.h>
+#include <sys/stat.h>
+
+#include "platform/posix/mci_interpreter.h"
+
+namespace varlo {
+
+namespace {
+
+// playbin's flags: audio, and volume in software (the sink's own volume would be the whole
+// stream's of the sound server). No video is decoded and no window opens.
+constexpr guint kPlayFlagAudio = 1u << 1;
+constexpr guint kPlayFlagSoftVolume = 1u << 4;
+
+// How long an open may take to preroll and learn the length of the file.
+constexpr GstClockTime kOpenTimeout = 10 * GST_SECOND;
+
+uint32_t Milliseconds(gint64 nanoseconds) {
+    if (nanoseconds <= 0) return 0;
+    const gint64 ms = nanoseconds / static_cast<gint64>(GST_MSECOND);
+    return ms > static_cast<gint64>(UINT32_MAX) ? UINT32_MAX : static_cast<uint32_t>(ms);
+}
+
+class GstStream final : public MediaStream {
+  public:
+    explicit GstStream(GstElement* playbin)
+        : playbin_(playbin), bus_(gst_element_get_bus(playbin)) {}
+    ~GstStream() override {
+        gst_element_set_state(playbin_, GST_STATE_NULL);
+        gst_object_unref(bus_);
+        gst_object_unref(playbin_);
+    }
+    GstStream(const GstStream&) = delete;
+    GstStream& operator=(const GstStream&) = delete;
+
+    // Prerolls the file and waits until its length is known; false when it cannot be played.
+    bool Preroll() {
+        if (gst_element_set_state(playbin_, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
+            return false;
+        }
+        const GstClockTime deadline = gst_util_get_timestamp() + kOpenTimeout;
+        bool prerolled = false;
+        for (;;) {
+            if (prerolled && Length()) return true;
+            const GstClockTime now = gst_util_get_timestamp();
+            if (now >= deadline) return false;
+            GstMessage* message = gst_bus_timed_pop_filtered(
+                bus_, deadline - now,
+                static_cast<GstMessageType>(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR |
+                                            GST_MESSAGE_DURATION_CHANGED | GST_MESSAGE_EOS));
+            if (!message) return false;
+            const GstMessageType type = GST_MESSAGE_TYPE(message);
+            gst_message_unref(message);
+            if (type == GST_MESSAGE_ERROR) return false;
+            // A file that ends while it prerolls has nothing to play.
+            if (type == GST_MESSAGE_EOS) return false;
+            if (type == GST_MESSAGE_ASYNC_DONE) prerolled = true;
+        }
+    }
+
+    bool Play() override {
+        Drain();
+        return gst_element_set_state(playbin_, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+    }
+    bool Stop() override {
+        Drain();
+        return gst_element_set_state(playbin_, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE;
+    }
+    bool Seek(uint32_t milliseconds) override {
+        Drain();
+        const bool done = gst_element_seek_simple(
+            playbin_, GST_FORMAT_TIME,
+            static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+            static_cast<gint64>(milliseconds) * static_cast<gint64>(GST_MSECOND));
+        if (done) ended_ = false;
+        return done;
+    }
+    std::optional<uint32_t> Length() override {
+        gint64 duration = 0;
+        if (gst_element_query_duration(playbin_, GST_FORMAT_TIME, &duration) && duration >= 0) {
+            length_ = Milliseconds(duration);
+        }
+        return length_;
+    }
+    std::optional<uint32_t> Position() override {
+        Drain();
+        if (ended_) return Length();
+        gint64 position = 0;
+        if (gst_element_query_position(playbin_, GST_FORMAT_TIME, &position) && position >= 0) {
+            return Milliseconds(position);
+        }
+        return std::nullopt;
+    }
+    bool SetVolume(double volume) override {
+        g_object_set(playbin_, "volume", volume, nullptr);
+        return true;
+    }
+
+  private:
+    // Reads what the pipeline reported since the last question: its end, or an error while it
+    // played, after which it stands at its end too (a title that breaks off must end, not
+    // hang the player on a position that never moves again).
+    void Drain() {
+        while (GstMessage* message = gst_bus_pop_filtered(
+                   bus_, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR))) {
+            ended_ = true;
+            gst_message_unref(message);
+        }
+    }
+
+    GstElement* playbin_;
+    GstBus* bus_;
+    bool ended_ = false;
+    std::optional<uint32_t> length_;
+};
+
+}  // namespace
+
+GstEngine::GstEngine(std::string audioSink) : audioSink_(std::move(audioSink)) {
+    gst_init(nullptr, nullptr);
+}
+
+std::unique_ptr<MediaStream> GstEngine::Open(const std::string& path, uint32_t* error) {
+    *error = kMciInternal;
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        *error = kMciFileNotFound;
+        return nullptr;
+    }
+    gchar* uri = gst_filename_to_uri(path.c_str(), nullptr);
+    GstElement* playbin = gst_element_factory_make("playbin", nullptr);
+    if (!uri || !playbin) {
+        g_free(uri);
+        if (playbin) gst_object_unref(playbin);
+        return nullptr;
+    }
+    g_object_set(playbin, "uri", uri, "flags", kPlayFlagAudio | kPlayFlagSoftVolume, nullptr);
+    g_free(uri);
+    if (!audioSink_.empty()) {
+        GstElement* sink = gst_parse_bin_from_description(audioSink_.c_str(), TRUE, nullptr);
+        if (sink) g_object_set(playbin, "audio-sink", sink, nullptr);
+    }
+    auto stream = std::make_unique<GstStream>(GST_ELEMENT(gst_object_ref_sink(playbin)));
+    if (!stream->Preroll()) return nullptr;
+    *error = kMciOk;
+    return stream;
+}
+
+uint32_t GstEngine::AudioOutputCount() {
+    GstDeviceMonitor* monitor = gst_device_monitor_new();
+    gst_device_monitor_add_filter(monitor, "Audio/Sink", nullptr);
+    uint32_t count = 0;
+    if (gst_device_monitor_start(monitor)) {
+        GList* devices = gst_device_monitor_get_devices(monitor);
+        count = g_list_length(devices);
+        g_list_free_full(devices, gst_object_unref);
+        gst_device_monitor_stop(monitor);
+    }
+    gst_object_unref(monitor);
+    return count;
+}
+
+}  // namespace varlo
