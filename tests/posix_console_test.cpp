@@ -57,6 +57,15 @@ TEST(CellScreen, WritesOnlyChangedCellsAndNeverScrolls) {
     EXPECT_EQ(Render(s),
               "\x1b[0m\x1b[H\x1b[2J\x1b[30;47m a\xE2\x98\xBA \x1b[2;1H  \x1b[94;47m\xE2\x95\x94"
               "\xE2\x95\x90\x1b[?25h\x1b[2;1H");
+    // A few unchanged cells between two changed ones are written again, not jumped over.
+    s.SetAttribute(0x70);
+    s.SetCursor(1, 1);
+    s.Write("b");
+    s.SetCursor(1, 4);
+    s.Write("c");
+    EXPECT_EQ(Render(s),
+              "\x1b[1;1H\x1b[30;47mba\xE2\x98\xBA"
+              "c\x1b[2;1H");
 }
 
 }  // namespace

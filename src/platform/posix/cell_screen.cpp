@@ -45,6 +45,7 @@ std::string CellScreen::SgrColours(uint16_t attribute) {
 }
 
 void CellScreen::Resize(int columns, int rows) {
+    if (columns == columns_ && rows == rows_) return;
     std::vector<Cell> cells(static_cast<size_t>(columns) * rows);
     for (int r = 0; r < std::min(rows, rows_); ++r) {
         for (int c = 0; c < std::min(columns, columns_); ++c) {
@@ -92,6 +93,18 @@ void CellScreen::Invalidate() {
     terminalAttribute_ = -1;
 }
 
+bool CellScreen::BridgesGap(int row, int column) const {
+    // Writing a few unchanged cells again is shorter than a cursor move past them, and keeps
+    // a text with blanks in one piece.
+    if (row != terminalRow_ || column != terminalColumn_) return false;
+    const int end = std::min(columns_, column + 1 + kGapLimit);
+    for (int c = column + 1; c < end; ++c) {
+        const size_t i = static_cast<size_t>(row) * columns_ + c;
+        if (!(cells_[i] == shown_[i])) return true;
+    }
+    return false;
+}
+
 void CellScreen::Render(std::string& out) {
     if (!known_) {
         // Everything beyond the player's cells too: a terminal that grew keeps old text there.
@@ -106,7 +119,7 @@ void CellScreen::Render(std::string& out) {
             for (int c = 0; c < columns_; ++c) {
                 const size_t i = static_cast<size_t>(r) * columns_ + c;
                 const Cell& cell = cells_[i];
-                if (cell == shown_[i]) continue;
+                if (cell == shown_[i] && !BridgesGap(r, c)) continue;
                 if (r != terminalRow_ || c != terminalColumn_) MoveTo(out, r, c);
                 if (cell.attribute != terminalAttribute_) {
                     out += "\x1b[" + SgrColours(cell.attribute) + "m";

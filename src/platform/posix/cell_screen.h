@@ -46,11 +46,17 @@ class CellScreen {
     static std::string SgrColours(uint16_t attribute);
 
   private:
+    static constexpr int kGapLimit = 4;  // unchanged cells written rather than skipped
+
     struct Cell {
         unsigned char ch = ' ';
         uint16_t attribute = kTerminalColours;
         bool operator==(const Cell&) const = default;
     };
+
+    // The cell at row, column (0-based) is unchanged, but the terminal's cursor stands on it
+    // and a changed cell follows closely in the same row.
+    bool BridgesGap(int row, int column) const;
 
     int columns_, rows_;
     std::vector<Cell> cells_;  // row by row
