@@ -1,0 +1,27 @@
+// varlo: the player in a POSIX terminal, with GStreamer behind the MCI command strings.
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/program.h"
+#include "platform/posix/gst_engine.h"
+#include "platform/posix/posix_platform.h"
+
+int main(int argc, char** argv) {
+    if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) {
+        std::fputs("varlo: standard input and output must be a terminal\n", stderr);
+        return 2;
+    }
+    // As Windows hands it over: the whole text after the program name.
+    std::string arguments;
+    for (int i = 1; i < argc; ++i) arguments += (i > 1 ? " " : "") + std::string(argv[i]);
+    varlo::GstEngine engine;
+    varlo::Terminal terminal(STDIN_FILENO, STDOUT_FILENO);
+    if (!terminal.Enter()) {
+        std::fputs("varlo: the terminal cannot be switched to raw input\n", stderr);
+        return 2;
+    }
+    varlo::PosixPlatform platform(engine, terminal);
+    return varlo::RunProgram(platform, varlo::TextToWindows1252(arguments));
+}
