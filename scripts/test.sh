@@ -1,8 +1,8 @@
 #!/bin/bash
 # test.sh: sets up the machine, builds all three configurations and runs every test: the unit
 # tests natively and under the sanitizers, the check that varlo.exe needs only DLLs of
-# Windows itself, and the Wine tests of the real program. Ends with
-# "total: N passed, M failed" and a non-zero exit code when anything failed.
+# Windows itself, the Wine tests of the real program, and the tests of the native player.
+# Ends with "total: N passed, M failed" and a non-zero exit code when anything failed.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -93,6 +93,10 @@ if [ -n "${built[mingw]:-}" ]; then
     run_suite wine-power bash scripts/wine/test_power.sh
     # The real console window on an Xvfb display of its own, worked with the mouse.
     run_suite xvfb-mouse bash scripts/xvfb/mouse_test.sh
+fi
+# The native player in tmux panes, compared with the Windows build under Wine.
+if [ -n "${built[native]:-}" ] && [ -n "${built[mingw]:-}" ]; then
+    run_suite native bash scripts/native/run.sh
 fi
 
 echo "total: $passed passed, $failed failed"
