@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/code_pages.h"
+#include "platform/posix/drive_view.h"
 
 namespace varlo {
 
@@ -12,19 +13,6 @@ namespace {
 // (1 blue, 2 green, 4 red); bit 8 of the console colour is the bright half of the palette.
 constexpr int kAnsiColour[8] = {0, 4, 2, 6, 1, 5, 3, 7};
 constexpr int kBright = 8;
-
-void AppendUtf8(std::string& out, char16_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 void MoveTo(std::string& out, int row, int column) {
     out += "\x1b[" + std::to_string(row + 1) + ";" + std::to_string(column + 1) + "H";

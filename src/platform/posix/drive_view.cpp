@@ -55,7 +55,9 @@ std::vector<std::string> PosixNames(std::string_view posixPath) {
     return names;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
+}  // namespace
+
+void AppendUtf8(std::string& out, char16_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);
     } else if (c < 0x800) {
@@ -67,8 +69,6 @@ void AppendUtf8(std::string& out, char32_t c) {
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
-
-}  // namespace
 
 DriveView::DriveView() {
     Mount("Z:\\", "/");
