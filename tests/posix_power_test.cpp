@@ -1,12 +1,15 @@
 // The POSIX side's drive C: for the power action: what it holds, the environment that leads
 // there, and the command lines it starts.
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -28,6 +31,47 @@ TEST(SystemDrive, CommandWords) {
         {"", {}},
     };
     for (const auto& [line, words] : cases) EXPECT_EQ(CommandWords(line), words) << line;
+}
+
+// Without HOME and USER the password entry stands in; a relative XDG_DATA_HOME counts as
+// unset; an answer other than yes or no leaves hibernation to systemd.
+TEST(SystemDrive, SettingsFromTheEnvironment) {
+    const passwd* entry = getpwuid(getuid());
+    ASSERT_NE(entry, nullptr);
+    const S home = entry->pw_dir, user = entry->pw_name;
+    const std::pair<const char*, const char*> environment[] = {
+        {"HOME", nullptr},
+        {"USER", nullptr},
+        {"XDG_CONFIG_HOME", "/nirgends"},
+        {"XDG_DESKTOP_DIR", nullptr},
+        {"VARLO_CAN_HIBERNATE", "vielleicht"},
+        {"VARLO_HIBERNATE_COMMAND", nullptr},
+        {"VARLO_POWEROFF_COMMAND", "/opt/aus --jetzt"},
+    };
+    std::vector<std::pair<S, std::optional<S>>> saved;
+    for (const char* name :
+         {"HOME", "USER", "XDG_CONFIG_HOME", "XDG_DESKTOP_DIR", "XDG_DATA_HOME",
+          "VARLO_CAN_HIBERNATE", "VARLO_HIBERNATE_COMMAND", "VARLO_POWEROFF_COMMAND"}) {
+        const char* value = std::getenv(name);
+        saved.emplace_back(name, value ? std::optional<S>(value) : std::nullopt);
+    }
+    for (const char* dataHome : {"/daten", "relativ"}) {
+        for (const auto& [name, value] : environment) {
+            value ? setenv(name, value, 1) : unsetenv(name);
+        }
+        setenv("XDG_DATA_HOME", dataHome, 1);
+        const SystemDriveSettings settings = SystemDriveSettingsFromEnvironment();
+        EXPECT_EQ(settings.folder,
+                  dataHome[0] == '/' ? "/daten/varlo/C" : home + "/.local/share/varlo/C");
+        EXPECT_EQ(settings.desktop, home + "/Desktop");
+        EXPECT_EQ(settings.user, user);
+        EXPECT_FALSE(settings.canHibernate.has_value());
+        EXPECT_EQ(settings.hibernateCommand, "systemctl hibernate");
+        EXPECT_EQ(settings.powerOffCommand, "/opt/aus --jetzt");
+    }
+    for (const auto& [name, value] : saved) {
+        value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+    }
 }
 
 S Read(const S& path) {

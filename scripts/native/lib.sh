@@ -6,6 +6,7 @@
 # Set by run.sh: VN_EXE (build/native/varlo) and what the Wine helpers need.
 
 VN_SESSIONS=()
+VN_ENV=() # NAME=VALUE words exported to the next players started
 
 # vn_use NAME: the session the helpers look at from now on.
 vn_use() {
@@ -32,6 +33,8 @@ vn_start() {
         printf 'cd %q || exit 1\n' "$folder"
         # Ctrl+C reaches the shell too: it must not end before it has written the exit code.
         printf 'trap : INT QUIT\n'
+        local assignment
+        for assignment in "${VN_ENV[@]}"; do printf 'export %q\n' "$assignment"; done
         printf 'stty -g > %q\n' "$VW_DIR/stty-before"
         printf 'date +%%s.%%N > %q\n' "$VW_DIR/started"
         printf 'PULSE_SERVER=%q %q 2> %q\n' "$pulse" "$VN_EXE" "$VW_DIR/stderr"

@@ -17,11 +17,13 @@ int main(int argc, char** argv) {
     std::string arguments;
     for (int i = 1; i < argc; ++i) arguments += (i > 1 ? " " : "") + std::string(argv[i]);
     varlo::GstEngine engine;
+    varlo::SystemDrive drive(varlo::SystemDriveSettingsFromEnvironment());
+    drive.Prepare();
     varlo::Terminal terminal(STDIN_FILENO, STDOUT_FILENO);
     if (!terminal.Enter()) {
         std::fputs("varlo: the terminal cannot be switched to raw input\n", stderr);
         return 2;
     }
-    varlo::PosixPlatform platform(engine, terminal);
+    varlo::PosixPlatform platform(engine, terminal, &drive);
     return varlo::RunProgram(platform, varlo::TextToWindows1252(arguments));
 }

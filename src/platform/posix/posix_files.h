@@ -40,12 +40,15 @@ class PosixFiles {
     // The POSIX path of a path of the player's, its names taken as written; what MCI opens.
     std::optional<std::string> ToPosix(const std::string& path);
 
+    const DriveView& View() const { return view_; }
+    // The current folder's POSIX path (the last one known while it has been removed).
+    std::string WorkingFolder();
+
   private:
     // The POSIX path. Names the path shares with the current folder are the current
     // folder's own; with findEntries, a name with "?" that names nothing is the entry it was
     // converted from.
     std::optional<std::string> Resolve(const std::string& path, bool findEntries);
-    std::string WorkingFolder();
 
     DriveView view_;
     std::string lastWorkingFolder_ = "/";  // while the current folder has been removed

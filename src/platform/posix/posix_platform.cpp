@@ -22,6 +22,12 @@ TerminalSize Fitted(std::optional<TerminalSize> size, int columns, int rows) {
     return TerminalSize{std::min(size->columns, columns), std::min(size->rows, rows)};
 }
 
+DriveView MountedView(const SystemDrive* drive) {
+    DriveView view;
+    if (drive) drive->Mount(view);
+    return view;
+}
+
 }  // namespace
 
 std::string TextToWindows1252(std::string_view utf8) {
@@ -37,11 +43,13 @@ std::string TextToWindows1252(std::string_view utf8) {
     }
 }
 
-PosixPlatform::PosixPlatform(MediaEngine& engine, Terminal& terminal)
+PosixPlatform::PosixPlatform(MediaEngine& engine, Terminal& terminal, SystemDrive* drive)
     : engine_(engine),
       terminal_(terminal),
       screen_(Fitted(terminal.Size(), kScreenColumns, kScreenRows).columns,
               Fitted(terminal.Size(), kScreenColumns, kScreenRows).rows),
+      drive_(drive),
+      files_(MountedView(drive)),
       mci_(engine, [this](const std::string& path) { return files_.ToPosix(path); }) {}
 
 PosixPlatform::~PosixPlatform() {
@@ -140,13 +148,14 @@ std::vector<std::string> PosixPlatform::EnvironmentEntries() {
     for (char** entry = environ; entry && *entry; ++entry) {
         entries.push_back(TextToWindows1252(*entry));
     }
-    return entries;
+    return drive_ ? drive_->Environment(std::move(entries)) : entries;
 }
 
-uint32_t PosixPlatform::StartProcess(const std::string&) {
-    // No power-off command on this side yet: the power probe finds none, and a countdown
-    // that runs out ends in the error report, as a missing shutdown.exe would on Windows.
-    return kSysFileNotFound;
+uint32_t PosixPlatform::StartProcess(const std::string& commandLine) {
+    // Without a drive C: the power probe finds no shutdown.exe, and a countdown that runs
+    // out ends in the error report, as a missing shutdown.exe would on Windows.
+    if (!drive_) return kSysFileNotFound;
+    return drive_->Start(commandLine, files_.View(), files_.WorkingFolder());
 }
 
 // --- Time. ---

@@ -11,6 +11,7 @@
 #include "platform/posix/mci_interpreter.h"
 #include "platform/posix/media_engine.h"
 #include "platform/posix/posix_files.h"
+#include "platform/posix/system_drive.h"
 #include "platform/posix/terminal.h"
 
 namespace varlo {
@@ -18,8 +19,10 @@ namespace varlo {
 class PosixPlatform final : public Platform {
   public:
     // The terminal is entered (or not: the console then only goes to its output) by the
-    // caller; the platform writes the screen to it at every sleep and input read.
-    PosixPlatform(MediaEngine& engine, Terminal& terminal);
+    // caller; the platform writes the screen to it at every sleep and input read. The drive
+    // C: of the power action, when there is one, is mounted beside Z: and starts the
+    // processes; without it a process start is refused.
+    PosixPlatform(MediaEngine& engine, Terminal& terminal, SystemDrive* drive = nullptr);
     ~PosixPlatform() override;
     PosixPlatform(const PosixPlatform&) = delete;
     PosixPlatform& operator=(const PosixPlatform&) = delete;
@@ -62,6 +65,7 @@ class PosixPlatform final : public Platform {
     CellScreen screen_;
     std::string requests_;  // window requests for the next flush
     InputDecoder decoder_;
+    SystemDrive* drive_;
     PosixFiles files_;
     MciInterpreter mci_;
 };
