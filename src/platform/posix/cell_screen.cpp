@@ -62,15 +62,20 @@ void CellScreen::SetCursor(int row, int column) {
 }
 
 void CellScreen::Write(std::string_view bytes) {
+    // The fields the player writes on every pass mostly hold what they held: only a real
+    // change makes the next Render look at the cells.
     for (char c : bytes) {
-        cells_[static_cast<size_t>(row_) * columns_ + column_] =
-            Cell{static_cast<unsigned char>(c), attribute_};
+        Cell& cell = cells_[static_cast<size_t>(row_) * columns_ + column_];
+        const Cell written{static_cast<unsigned char>(c), attribute_};
+        if (!(cell == written)) {
+            cell = written;
+            changed_ = true;
+        }
         if (++column_ == columns_) {
             column_ = 0;
             if (row_ < rows_ - 1) ++row_;
         }
     }
-    changed_ = changed_ || !bytes.empty();
 }
 
 void CellScreen::Invalidate() {
