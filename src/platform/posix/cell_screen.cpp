@@ -78,6 +78,25 @@ void CellScreen::Write(std::string_view bytes) {
     }
 }
 
+std::string CellScreen::Text() const {
+    std::string text, blankRows;
+    for (int r = 0; r < rows_; ++r) {
+        std::string row;
+        int end = columns_;
+        while (end > 0 && cells_[static_cast<size_t>(r) * columns_ + end - 1].ch == ' ') --end;
+        for (int c = 0; c < end; ++c) {
+            AppendUtf8(row, Cp437ToUnicode(cells_[static_cast<size_t>(r) * columns_ + c].ch));
+        }
+        if (row.empty()) {
+            blankRows += "\n";
+        } else {
+            text += blankRows + row + "\n";
+            blankRows.clear();
+        }
+    }
+    return text;
+}
+
 void CellScreen::Invalidate() {
     known_ = false;
     changed_ = true;

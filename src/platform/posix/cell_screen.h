@@ -42,6 +42,10 @@ class CellScreen {
     // shows them already.
     void Render(std::string& out);
 
+    // The characters of the cells as UTF-8 lines, blanks at the ends of rows and the blank
+    // rows at the bottom left out.
+    std::string Text() const;
+
     // SGR parameters of a console attribute: "94;47" for light blue on light grey.
     static std::string SgrColours(uint16_t attribute);
 

@@ -1,4 +1,5 @@
 // varlo: the player in a POSIX terminal, with GStreamer behind the MCI command strings.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -24,6 +25,22 @@ int main(int argc, char** argv) {
         std::fputs("varlo: the terminal cannot be switched to raw input\n", stderr);
         return 2;
     }
-    varlo::PosixPlatform platform(engine, terminal, &drive);
-    return varlo::RunProgram(platform, varlo::TextToWindows1252(arguments));
+    // Whatever a library prints would land in the middle of the screen.
+    if (isatty(STDERR_FILENO)) {
+        const int quiet = open("/dev/null", O_WRONLY);
+        if (quiet >= 0) dup2(quiet, STDERR_FILENO);
+    }
+    int code = 0;
+    std::string last;
+    {
+        varlo::PosixPlatform platform(engine, terminal, &drive);
+        code = varlo::RunProgram(platform, varlo::TextToWindows1252(arguments));
+        last = platform.ScreenText();
+    }
+    // A console keeps what the program showed last ("No sound device found!", an error
+    // report); the alternate screen goes with the program, so its text follows on the
+    // terminal's own screen.
+    terminal.Leave();
+    std::fputs(last.c_str(), stdout);
+    return code;
 }

@@ -56,6 +56,9 @@ class PosixPlatform final : public Platform {
     LocalTime Now() override;
     void Sleep(uint32_t milliseconds) override;
 
+    // What the screen shows, as text (see CellScreen::Text).
+    std::string ScreenText() const { return screen_.Text(); }
+
   private:
     // Sends what changed on the screen, and the window requests, with one write.
     void Flush();
