@@ -16,3 +16,9 @@ if grep -qaF "sortierung nach" "$VW_DIR/stream"; then
     exit 1
 fi
 vn_expect_restored
+# The message stays on the terminal after the player has given it back.
+vw_screen | grep -qF "No sound device found!" || {
+    echo "the message went with the player"
+    vw_show
+    exit 1
+}
