@@ -3,6 +3,9 @@
 #include <gst/gst.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
+
 #include "platform/posix/mci_interpreter.h"
 
 namespace varlo {
@@ -13,6 +16,8 @@ namespace {
 // stream's of the sound server). No video is decoded and no window opens.
 constexpr guint kPlayFlagAudio = 1u << 1;
 constexpr guint kPlayFlagSoftVolume = 1u << 4;
+
+constexpr std::chrono::milliseconds kPositionAnchor{250};
 
 // How long an open may take to preroll and learn the length of the file.
 constexpr GstClockTime kOpenTimeout = 10 * GST_SECOND;
@@ -66,10 +71,14 @@ class GstStream final : public MediaStream {
 
     bool Play() override {
         Drain();
-        return gst_element_set_state(playbin_, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+        anchor_.reset();
+        playing_ = gst_element_set_state(playbin_, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+        return playing_;
     }
     bool Stop() override {
         Drain();
+        anchor_.reset();
+        playing_ = false;
         return gst_element_set_state(playbin_, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE;
     }
     bool Seek(uint32_t milliseconds) override {
@@ -79,6 +88,7 @@ class GstStream final : public MediaStream {
             static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
             static_cast<gint64>(milliseconds) * static_cast<gint64>(GST_MSECOND));
         if (done) ended_ = false;
+        anchor_.reset();
         return done;
     }
     std::optional<uint32_t> Length() override {
@@ -92,13 +102,26 @@ class GstStream final : public MediaStream {
         }
         return length_;
     }
+    // While playing, the sink is asked at most every kPositionAnchor ms and the position runs
+    // on with the steady clock in between: the sink's answer comes from the sound server's
+    // clock, a round trip to it, and the player asks 50 times a second. The two clocks part
+    // by far less than a millisecond within that time.
     std::optional<uint32_t> Position() override {
         Drain();
         if (ended_) return Length();
+        const auto now = std::chrono::steady_clock::now();
+        if (playing_ && anchor_ && now - anchor_->at < kPositionAnchor) {
+            const auto ran =
+                std::chrono::duration_cast<std::chrono::milliseconds>(now - anchor_->at);
+            const uint64_t position = anchor_->position + static_cast<uint64_t>(ran.count());
+            return static_cast<uint32_t>(
+                std::min<uint64_t>(position, length_.value_or(UINT32_MAX)));
+        }
         gint64 position = 0;
         if (gst_element_query_position(sink_ ? sink_ : playbin_, GST_FORMAT_TIME, &position) &&
             position >= 0) {
-            return Milliseconds(position);
+            anchor_ = Anchor{Milliseconds(position), now};
+            return anchor_->position;
         }
         return std::nullopt;
     }
@@ -152,6 +175,12 @@ class GstStream final : public MediaStream {
     GstBus* bus_;
     GstElement* sink_ = nullptr;  // asked for the position; playbin when not found
     bool ended_ = false;
+    bool playing_ = false;
+    struct Anchor {
+        uint32_t position;  // ms, as the sink answered
+        std::chrono::steady_clock::time_point at;
+    };
+    std::optional<Anchor> anchor_;  // the last answer of the sink while playing
     std::optional<uint32_t> length_;
 };
 
