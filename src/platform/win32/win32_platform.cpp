@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/code_pages.h"
+
 namespace varlo {
 
 namespace {
@@ -30,6 +32,15 @@ uint32_t LastError() {
 HANDLE OpenConsole(const char* name) {
     return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                        nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+// The two halves of a UTF-16 character beyond 16 bits.
+bool IsHighSurrogate(wchar_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+bool IsLowSurrogate(wchar_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
 // Keys that give no item by themselves.
@@ -160,12 +171,12 @@ void Win32Platform::ClearScreen() {
     DWORD characters = 0;
     DWORD attributes = 0;
     const bool blank =
-        FillConsoleOutputCharacterA(output_, ' ', cells, origin, &characters) &&
+        FillConsoleOutputCharacterW(output_, L' ', cells, origin, &characters) &&
         FillConsoleOutputAttribute(output_, attribute_, cells, origin, &attributes) &&
         characters == cells && attributes == cells;
     if (blank) {
         CHAR_INFO cell{};
-        cell.Char.AsciiChar = ' ';
+        cell.Char.UnicodeChar = L' ';
         cell.Attributes = attribute_;
         shadow_.assign(cells, cell);
     } else {
@@ -193,6 +204,8 @@ int Win32Platform::CursorColumn() {
 void Win32Platform::WriteText(std::string_view bytes) {
     // Cells are written directly and the cursor is kept here: ordinary console output of
     // the bottom-right cell would scroll the buffer, and the screen must never scroll.
+    // They go out as UTF-16 through the code page 437 table: the console's output code page
+    // (UTF-8, Windows-1252, ...) would otherwise turn the frame and the umlauts into others.
     // Character and attribute go in one call, so that no renderer (Wine's terminal output
     // among them) ever shows a text in the colours of what stood there before.
     const SHORT width = size_.X;
@@ -206,7 +219,8 @@ void Win32Platform::WriteText(std::string_view bytes) {
         const size_t chunk = std::min(room, bytes.size() - done);
         cells.resize(chunk);
         for (size_t i = 0; i < chunk; ++i) {
-            cells[i].Char.AsciiChar = bytes[done + i];
+            cells[i].Char.UnicodeChar =
+                static_cast<WCHAR>(Cp437ToUnicode(static_cast<unsigned char>(bytes[done + i])));
             cells[i].Attributes = attribute_;
         }
         // A chunk that changes any cell goes out whole: Wine's terminal output then carries
@@ -215,7 +229,7 @@ void Win32Platform::WriteText(std::string_view bytes) {
         if (known) {
             CHAR_INFO* row = &shadow_[static_cast<size_t>(cursor.Y) * width + cursor.X];
             for (size_t i = 0; i < chunk && !changed; ++i) {
-                changed = row[i].Char.AsciiChar != cells[i].Char.AsciiChar ||
+                changed = row[i].Char.UnicodeChar != cells[i].Char.UnicodeChar ||
                           row[i].Attributes != cells[i].Attributes;
             }
             std::copy(cells.begin(), cells.end(), row);
@@ -223,7 +237,7 @@ void Win32Platform::WriteText(std::string_view bytes) {
         if (changed) {
             SMALL_RECT region{cursor.X, cursor.Y, static_cast<SHORT>(cursor.X + chunk - 1),
                               cursor.Y};
-            if (!WriteConsoleOutputA(output_, cells.data(), COORD{static_cast<SHORT>(chunk), 1},
+            if (!WriteConsoleOutputW(output_, cells.data(), COORD{static_cast<SHORT>(chunk), 1},
                                      COORD{0, 0}, &region)) {
                 shadow_.clear();  // what the console holds now is not known
                 known = false;
@@ -266,7 +280,7 @@ InputItem Win32Platform::ReadInputItem() {
         if (!GetNumberOfConsoleInputEvents(input_, &count) || count == 0) return {};
         INPUT_RECORD record;
         DWORD read = 0;
-        if (!ReadConsoleInputA(input_, &record, 1, &read) || read == 0) return {};
+        if (!ReadConsoleInputW(input_, &record, 1, &read) || read == 0) return {};
         Translate(record);
     }
     InputItem item = std::move(pending_.front());
@@ -285,13 +299,30 @@ void Win32Platform::TranslateKey(const KEY_EVENT_RECORD& key) {
     // AltGr is right Alt with left Ctrl and types characters (@, {, ...): no Alt key then.
     const bool alt = (state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) != 0 &&
                      (state & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) == 0;
-    const char character = key.uChar.AsciiChar;
+    const wchar_t unit = key.uChar.UnicodeChar;
+    const bool typed = unit != 0 && !alt && key.wVirtualKeyCode != VK_ESCAPE;
+    // A character beyond the 16 bits comes as two key records, one half each; the core gets
+    // one "?" for it, also for a half whose partner never came.
+    char32_t character = unit;
+    if (highSurrogate_ != 0) {
+        if (typed && IsLowSurrogate(unit)) {
+            character = 0x10000 + ((highSurrogate_ - 0xD800) << 10) + (unit - 0xDC00);
+        } else {
+            pending_.push_back(InputItem{"?", 0, 0});
+        }
+        highSurrogate_ = 0;
+    }
+    if (typed && IsHighSurrogate(unit)) {
+        highSurrogate_ = unit;
+        return;
+    }
     std::string bytes;
     if (key.wVirtualKeyCode == VK_ESCAPE) {
         // Wine delivers Esc with character 0.
         bytes = "\x1b";
-    } else if (character != 0 && !alt) {
-        bytes.assign(1, character);
+    } else if (typed) {
+        // Names are Windows-1252, whatever the console's input code page.
+        bytes.assign(1, UnicodeToWindows1252(character));
     } else {
         UINT scan = key.wVirtualScanCode;
         if (scan == 0) scan = MapVirtualKeyA(key.wVirtualKeyCode, MAPVK_VK_TO_VSC);
