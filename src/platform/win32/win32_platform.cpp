@@ -149,9 +149,10 @@ uint32_t Win32Platform::SetConsoleSize(int columns, int rows) {
 }
 
 void Win32Platform::MoveConsoleWindow(int x, int y) {
-    // No window at all (a console of a terminal under Wine): nothing to move.
+    // No window at all (a console of a terminal under Wine): nothing to move. Only placed:
+    // its size, its place among the windows and the keyboard focus stay as they are.
     if (HWND window = GetConsoleWindow()) {
-        SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 
