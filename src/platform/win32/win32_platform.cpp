@@ -17,6 +17,14 @@ constexpr DWORD kMaxRepeat = 32;      // key repeats taken from one record; the 
 constexpr DWORD kShortPathBuffer = 255;
 constexpr DWORD kButtonBits = 0x7;  // left, right, middle
 
+// The input mode of every poll: mouse records, and ENABLE_EXTENDED_FLAGS so that Quick-Edit
+// (which takes the mouse for text selection) is switched off with it. No window-size records,
+// no line editing, no echo.
+constexpr DWORD kInputMode = ENABLE_MOUSE_INPUT | ENABLE_EXTENDED_FLAGS;
+// Bits a console may report back beside the mode it was given (Windows adds the extended
+// flags and the window's auto position to what it reports once extended flags were set).
+constexpr DWORD kInputModeReportOnly = ENABLE_EXTENDED_FLAGS | ENABLE_AUTO_POSITION;
+
 // Mouse event codes of the raw item.
 constexpr char kMouseMove = 1;
 constexpr char kMouseDoubleClick = 2;
@@ -107,7 +115,6 @@ void Win32Platform::ForgetConsoleState() {
     shadow_.clear();
     consoleAttribute_ = -1;
     cursorVisible_ = -1;
-    mouseInputSet_ = false;
 }
 
 // --- Console. ---
@@ -264,10 +271,13 @@ void Win32Platform::ShowCursor(bool visible) {
 }
 
 void Win32Platform::EnableMouseInput() {
-    if (mouseInputSet_) return;
-    // Quick-edit mode swallows the mouse for text selection, so ENABLE_EXTENDED_FLAGS is set
-    // with it cleared; window-size records are not wanted.
-    mouseInputSet_ = SetConsoleMode(input_, ENABLE_MOUSE_INPUT | ENABLE_EXTENDED_FLAGS) != 0;
+    // Asked at every poll, never remembered: the user may switch Quick-Edit on in the
+    // window's properties at any time, and the next poll must take the mouse back. A console
+    // that refuses the mode is asked again at the next poll; the keys work all the same.
+    DWORD mode = 0;
+    constexpr DWORD kCompared = ~kInputModeReportOnly;
+    if (GetConsoleMode(input_, &mode) && (mode & kCompared) == (kInputMode & kCompared)) return;
+    SetConsoleMode(input_, kInputMode);
 }
 
 InputItem Win32Platform::ReadInputItem() {

@@ -79,9 +79,8 @@ class Win32Platform final : public Platform {
     int consoleAttribute_ = -1;         // SetConsoleTextAttribute as last set; -1: not known
     int cursorVisible_ = -1;            // 0 hidden, 1 shown, -1 not known
     CONSOLE_CURSOR_INFO cursorInfo_{};  // valid while cursorVisible_ is known
-    bool mouseInputSet_ = false;
-    DWORD buttons_ = 0;          // dwButtonState of the previous mouse record
-    wchar_t highSurrogate_ = 0;  // first half of a character typed beyond 16 bits; 0: none
+    DWORD buttons_ = 0;                 // dwButtonState of the previous mouse record
+    wchar_t highSurrogate_ = 0;         // first half of a character typed beyond 16 bits; 0: none
     std::deque<InputItem> pending_;
 };
 
