@@ -7,6 +7,11 @@
 
 #include "platform/code_pages.h"
 
+// Windows 10 1803 and later; older systems refuse the flag. Not in every mingw-w64's headers.
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+
 namespace varlo {
 
 namespace {
@@ -15,7 +20,9 @@ constexpr int kSizeTries = 10;
 constexpr DWORD kSizeRetryWait = 20;  // ms between two tries of the console size
 constexpr DWORD kMaxRepeat = 32;      // key repeats taken from one record; the rest is dropped
 constexpr DWORD kShortPathBuffer = 255;
-constexpr DWORD kButtonBits = 0x7;  // left, right, middle
+constexpr DWORD kButtonBits = 0x7;            // left, right, middle
+constexpr UINT kTimerResolution = 1;          // ms, the timer period of the fallback
+constexpr LONGLONG kTimerUnitsPerMs = 10000;  // waitable timers count in 100 ns
 
 // The input mode of every poll: mouse records, and ENABLE_EXTENDED_FLAGS so that Quick-Edit
 // (which takes the mouse for text selection) is switched off with it. No window-size records,
@@ -74,10 +81,17 @@ bool IsLoneModifier(WORD virtualKey) {
 
 }  // namespace
 
-Win32Platform::Win32Platform()
+Win32Platform::Win32Platform(SleepTimer timer)
     // The console itself, not the standard handles: output redirected to a file still
     // leaves the screen and the keys with the console.
     : output_(OpenConsole("CONOUT$")), input_(OpenConsole("CONIN$")) {
+    // Without either, Windows sleeps in steps of the system timer (about 15.6 ms), so that a
+    // Sleep(20) lasts about 31 ms.
+    if (timer == SleepTimer::HighResolution) {
+        sleepTimer_ = CreateWaitableTimerExW(
+            nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
+    }
+    if (!sleepTimer_) timerPeriodRaised_ = timeBeginPeriod(kTimerResolution) == TIMERR_NOERROR;
     CONSOLE_SCREEN_BUFFER_INFO info;
     if (GetConsoleScreenBufferInfo(output_, &info)) {
         attribute_ = info.wAttributes;
@@ -93,6 +107,14 @@ Win32Platform::~Win32Platform() {
     SyncCursor();
     if (output_ != INVALID_HANDLE_VALUE) CloseHandle(output_);
     if (input_ != INVALID_HANDLE_VALUE) CloseHandle(input_);
+    if (sleepTimer_) CloseHandle(sleepTimer_);
+    if (timerPeriodRaised_) timeEndPeriod(kTimerResolution);
+}
+
+const char* Win32Platform::SleepMethod() const {
+    if (sleepTimer_) return "high-resolution waitable timer";
+    if (timerPeriodRaised_) return "Sleep with a 1 ms timer period";
+    return "Sleep with the system timer";
 }
 
 bool Win32Platform::ReadBufferInfo() {
@@ -488,6 +510,14 @@ LocalTime Win32Platform::Now() {
 
 void Win32Platform::Sleep(uint32_t milliseconds) {
     SyncCursor();
+    if (sleepTimer_ && milliseconds > 0) {
+        LARGE_INTEGER due;
+        due.QuadPart = -static_cast<LONGLONG>(milliseconds) * kTimerUnitsPerMs;  // relative
+        if (SetWaitableTimer(sleepTimer_, &due, 0, nullptr, nullptr, FALSE) &&
+            WaitForSingleObject(sleepTimer_, INFINITE) == WAIT_OBJECT_0) {
+            return;
+        }
+    }
     ::Sleep(milliseconds);
 }
 
