@@ -85,8 +85,9 @@ Win32Platform::Win32Platform(SleepTimer timer)
     // The console itself, not the standard handles: output redirected to a file still
     // leaves the screen and the keys with the console.
     : output_(OpenConsole("CONOUT$")), input_(OpenConsole("CONIN$")) {
-    // Without either, Windows sleeps in steps of the system timer (about 15.6 ms), so that a
-    // Sleep(20) lasts about 31 ms.
+    // Windows sleeps in steps of its system timer, about 15.6 ms, so that a plain Sleep(20)
+    // lasts about 31 ms: Sleep waits on a high-resolution timer, or else the timer's period is
+    // 1 ms while the platform lives.
     if (timer == SleepTimer::HighResolution) {
         sleepTimer_ = CreateWaitableTimerExW(
             nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
