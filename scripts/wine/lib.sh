@@ -200,6 +200,15 @@ vw_wait_exit() {
     fi
 }
 
+# vw_quit: Esc, and J at the quit prompt: the program must end with exit code 0.
+vw_quit() {
+    vw_key Escape
+    vw_wait_text 1 1 " Programm beenden ? J/N" 10
+    sleep 0.5 # keys in the first 200 ms are flushed
+    vw_key J
+    vw_wait_exit 0 10
+}
+
 # vw_attribute ROW COL [LENGTH]: the colours of cells as "foreground/background" SGR numbers,
 # one word per cell.
 vw_attribute() {

@@ -37,8 +37,4 @@ if tail -c +"$((written + 1))" "$VW_DIR/stream" | grep -aqE "Fade out|sortierung
 fi
 vw_wait_text 10 32 "Alpha" 1
 
-vw_key Escape
-vw_wait_text 1 1 " Programm beenden ? J/N" 10
-sleep 0.5 # keys in the first 200 ms are flushed
-vw_key J
-vw_wait_exit 0 10
+vw_quit

@@ -45,8 +45,4 @@ mouse_mode_back 5
 vw_key +
 vw_wait_text 5 8 " 4.5" 5
 
-vw_key Escape
-vw_wait_text 1 1 " Programm beenden ? J/N" 10
-sleep 0.5 # keys in the first 200 ms are flushed
-vw_key J
-vw_wait_exit 0 10
+vw_quit
