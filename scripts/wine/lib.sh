@@ -57,7 +57,8 @@ vw_open_pane() {
 
 # vw_start NAME FOLDER [sound|nosound] [ARGUMENT...]: starts varlo.exe in FOLDER in a fresh
 # session NAME. The exit code lands in $VW_DIR/exit, Wine's own messages in $VW_DIR/stderr,
-# every byte sent to the terminal in $VW_DIR/stream.
+# every byte sent to the terminal in $VW_DIR/stream. With VW_CHCP set (and no ARGUMENT), the
+# player is started through `cmd /c "chcp $VW_CHCP >nul & varlo.exe"`.
 vw_start() {
     local name=$1 folder=$2 sound=${3:-sound}
     shift 3 || shift $#
@@ -81,8 +82,16 @@ vw_start() {
         printf 'cd %q || exit 1\n' "$folder"
         printf 'export PULSE_SERVER=%q\n' "$pulse"
         printf 'date +%%s.%%N > %q\n' "$VW_DIR/started"
-        printf 'wine %q' "$VW_EXE"
-        [ $# -gt 0 ] && printf ' %q' "$@"
+        if [ -n "${VW_CHCP:-}" ]; then
+            # As a user starts it: from the console's shell, after chcp has set the console's
+            # input and output code page. cmd finds the player on WINEPATH (drive Z: is /)
+            # and ends with its exit code.
+            printf 'export WINEPATH=%q\n' "Z:$(dirname "$VW_EXE" | tr / '\\')"
+            printf 'wine cmd /c %q' "chcp $VW_CHCP >nul & $(basename "$VW_EXE")"
+        else
+            printf 'wine %q' "$VW_EXE"
+            [ $# -gt 0 ] && printf ' %q' "$@"
+        fi
         printf ' 2> %q\n' "$VW_DIR/stderr"
         printf 'echo $? > %q.tmp && mv %q.tmp %q\n' "$VW_DIR/exit" "$VW_DIR/exit" "$VW_DIR/exit"
         printf 'date +%%s.%%N > %q\n' "$VW_DIR/ended"
@@ -163,6 +172,13 @@ vw_key() {
     done
 }
 
+# vw_type TEXT: types TEXT as characters, whatever they are (the terminal sends them as
+# UTF-8, Wine's console hands them on as UTF-16).
+vw_type() {
+    vw_tmux send-keys -t "$VW_NAME" -l "$1"
+    sleep 0.05
+}
+
 # vw_wait_exit CODE [TIMEOUT]: waits until the program has ended with exit code CODE.
 vw_wait_exit() {
     local wanted=$1 timeout=${2:-$VW_DEFAULT_TIMEOUT}
@@ -182,6 +198,15 @@ vw_wait_exit() {
         vw_show
         return 1
     fi
+}
+
+# vw_quit: Esc, and J at the quit prompt: the program must end with exit code 0.
+vw_quit() {
+    vw_key Escape
+    vw_wait_text 1 1 " Programm beenden ? J/N" 10
+    sleep 0.5 # keys in the first 200 ms are flushed
+    vw_key J
+    vw_wait_exit 0 10
 }
 
 # vw_attribute ROW COL [LENGTH]: the colours of cells as "foreground/background" SGR numbers,

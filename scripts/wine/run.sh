@@ -72,6 +72,8 @@ for test in "${tests[@]}"; do
     seconds=$(($(date +%s) - start))
     if [ $code -eq 0 ]; then
         echo "PASS $name (${seconds}s)"
+        # Figures a test reports, as "note: ..." lines of its log.
+        sed -n 's/^note: /    /p' "$VW_RUN/$name.log"
         passed=$((passed + 1))
     else
         echo "FAIL $name (${seconds}s)"

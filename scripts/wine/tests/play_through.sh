@@ -61,8 +61,4 @@ vw_wait_text 10 32 "Alpha" 10
 vw_wait_text 5 8 " 4 " # every scan sets the volume back to 4
 
 # Esc asks; J ends the program with exit code 0.
-vw_key Escape
-vw_wait_text 1 1 " Programm beenden ? J/N" 10
-sleep 0.5 # keys in the first 200 ms are flushed
-vw_key J
-vw_wait_exit 0 10
+vw_quit

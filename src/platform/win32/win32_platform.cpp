@@ -5,6 +5,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/code_pages.h"
+
+// Windows 10 1803 and later; older systems refuse the flag. Not in every mingw-w64's headers.
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+
 namespace varlo {
 
 namespace {
@@ -13,7 +20,17 @@ constexpr int kSizeTries = 10;
 constexpr DWORD kSizeRetryWait = 20;  // ms between two tries of the console size
 constexpr DWORD kMaxRepeat = 32;      // key repeats taken from one record; the rest is dropped
 constexpr DWORD kShortPathBuffer = 255;
-constexpr DWORD kButtonBits = 0x7;  // left, right, middle
+constexpr DWORD kButtonBits = 0x7;            // left, right, middle
+constexpr UINT kTimerResolution = 1;          // ms, the timer period of the fallback
+constexpr LONGLONG kTimerUnitsPerMs = 10000;  // waitable timers count in 100 ns
+
+// The input mode of every poll: mouse records, and ENABLE_EXTENDED_FLAGS so that Quick-Edit
+// (which takes the mouse for text selection) is switched off with it. No window-size records,
+// no line editing, no echo.
+constexpr DWORD kInputMode = ENABLE_MOUSE_INPUT | ENABLE_EXTENDED_FLAGS;
+// Bits a console may report back beside the mode it was given (Windows adds the extended
+// flags and the window's auto position to what it reports once extended flags were set).
+constexpr DWORD kInputModeReportOnly = ENABLE_EXTENDED_FLAGS | ENABLE_AUTO_POSITION;
 
 // Mouse event codes of the raw item.
 constexpr char kMouseMove = 1;
@@ -30,6 +47,15 @@ uint32_t LastError() {
 HANDLE OpenConsole(const char* name) {
     return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                        nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+// The two halves of a UTF-16 character beyond 16 bits.
+bool IsHighSurrogate(wchar_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+bool IsLowSurrogate(wchar_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
 // Keys that give no item by themselves.
@@ -55,10 +81,18 @@ bool IsLoneModifier(WORD virtualKey) {
 
 }  // namespace
 
-Win32Platform::Win32Platform()
+Win32Platform::Win32Platform(SleepTimer timer)
     // The console itself, not the standard handles: output redirected to a file still
     // leaves the screen and the keys with the console.
     : output_(OpenConsole("CONOUT$")), input_(OpenConsole("CONIN$")) {
+    // Windows sleeps in steps of its system timer, about 15.6 ms, so that a plain Sleep(20)
+    // lasts about 31 ms: Sleep waits on a high-resolution timer, or else the timer's period is
+    // 1 ms while the platform lives.
+    if (timer == SleepTimer::HighResolution) {
+        sleepTimer_ = CreateWaitableTimerExW(
+            nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
+    }
+    if (!sleepTimer_) timerPeriodRaised_ = timeBeginPeriod(kTimerResolution) == TIMERR_NOERROR;
     CONSOLE_SCREEN_BUFFER_INFO info;
     if (GetConsoleScreenBufferInfo(output_, &info)) {
         attribute_ = info.wAttributes;
@@ -74,6 +108,14 @@ Win32Platform::~Win32Platform() {
     SyncCursor();
     if (output_ != INVALID_HANDLE_VALUE) CloseHandle(output_);
     if (input_ != INVALID_HANDLE_VALUE) CloseHandle(input_);
+    if (sleepTimer_) CloseHandle(sleepTimer_);
+    if (timerPeriodRaised_) timeEndPeriod(kTimerResolution);
+}
+
+const char* Win32Platform::SleepMethod() const {
+    if (sleepTimer_) return "high-resolution waitable timer";
+    if (timerPeriodRaised_) return "Sleep with a 1 ms timer period";
+    return "Sleep with the system timer";
 }
 
 bool Win32Platform::ReadBufferInfo() {
@@ -96,7 +138,6 @@ void Win32Platform::ForgetConsoleState() {
     shadow_.clear();
     consoleAttribute_ = -1;
     cursorVisible_ = -1;
-    mouseInputSet_ = false;
 }
 
 // --- Console. ---
@@ -138,9 +179,10 @@ uint32_t Win32Platform::SetConsoleSize(int columns, int rows) {
 }
 
 void Win32Platform::MoveConsoleWindow(int x, int y) {
-    // No window at all (a console of a terminal under Wine): nothing to move.
+    // No window at all (a console of a terminal under Wine): nothing to move. Only placed:
+    // its size, its place among the windows and the keyboard focus stay as they are.
     if (HWND window = GetConsoleWindow()) {
-        SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 
@@ -160,12 +202,12 @@ void Win32Platform::ClearScreen() {
     DWORD characters = 0;
     DWORD attributes = 0;
     const bool blank =
-        FillConsoleOutputCharacterA(output_, ' ', cells, origin, &characters) &&
+        FillConsoleOutputCharacterW(output_, L' ', cells, origin, &characters) &&
         FillConsoleOutputAttribute(output_, attribute_, cells, origin, &attributes) &&
         characters == cells && attributes == cells;
     if (blank) {
         CHAR_INFO cell{};
-        cell.Char.AsciiChar = ' ';
+        cell.Char.UnicodeChar = L' ';
         cell.Attributes = attribute_;
         shadow_.assign(cells, cell);
     } else {
@@ -193,6 +235,8 @@ int Win32Platform::CursorColumn() {
 void Win32Platform::WriteText(std::string_view bytes) {
     // Cells are written directly and the cursor is kept here: ordinary console output of
     // the bottom-right cell would scroll the buffer, and the screen must never scroll.
+    // They go out as UTF-16 through the code page 437 table: the console's output code page
+    // (UTF-8, Windows-1252, ...) would otherwise turn the frame and the umlauts into others.
     // Character and attribute go in one call, so that no renderer (Wine's terminal output
     // among them) ever shows a text in the colours of what stood there before.
     const SHORT width = size_.X;
@@ -206,7 +250,8 @@ void Win32Platform::WriteText(std::string_view bytes) {
         const size_t chunk = std::min(room, bytes.size() - done);
         cells.resize(chunk);
         for (size_t i = 0; i < chunk; ++i) {
-            cells[i].Char.AsciiChar = bytes[done + i];
+            cells[i].Char.UnicodeChar =
+                static_cast<WCHAR>(Cp437ToUnicode(static_cast<unsigned char>(bytes[done + i])));
             cells[i].Attributes = attribute_;
         }
         // A chunk that changes any cell goes out whole: Wine's terminal output then carries
@@ -215,7 +260,7 @@ void Win32Platform::WriteText(std::string_view bytes) {
         if (known) {
             CHAR_INFO* row = &shadow_[static_cast<size_t>(cursor.Y) * width + cursor.X];
             for (size_t i = 0; i < chunk && !changed; ++i) {
-                changed = row[i].Char.AsciiChar != cells[i].Char.AsciiChar ||
+                changed = row[i].Char.UnicodeChar != cells[i].Char.UnicodeChar ||
                           row[i].Attributes != cells[i].Attributes;
             }
             std::copy(cells.begin(), cells.end(), row);
@@ -223,7 +268,7 @@ void Win32Platform::WriteText(std::string_view bytes) {
         if (changed) {
             SMALL_RECT region{cursor.X, cursor.Y, static_cast<SHORT>(cursor.X + chunk - 1),
                               cursor.Y};
-            if (!WriteConsoleOutputA(output_, cells.data(), COORD{static_cast<SHORT>(chunk), 1},
+            if (!WriteConsoleOutputW(output_, cells.data(), COORD{static_cast<SHORT>(chunk), 1},
                                      COORD{0, 0}, &region)) {
                 shadow_.clear();  // what the console holds now is not known
                 known = false;
@@ -249,10 +294,13 @@ void Win32Platform::ShowCursor(bool visible) {
 }
 
 void Win32Platform::EnableMouseInput() {
-    if (mouseInputSet_) return;
-    // Quick-edit mode swallows the mouse for text selection, so ENABLE_EXTENDED_FLAGS is set
-    // with it cleared; window-size records are not wanted.
-    mouseInputSet_ = SetConsoleMode(input_, ENABLE_MOUSE_INPUT | ENABLE_EXTENDED_FLAGS) != 0;
+    // Asked at every poll, never remembered: the user may switch Quick-Edit on in the
+    // window's properties at any time, and the next poll must take the mouse back. A console
+    // that refuses the mode is asked again at the next poll; the keys work all the same.
+    DWORD mode = 0;
+    constexpr DWORD kCompared = ~kInputModeReportOnly;
+    if (GetConsoleMode(input_, &mode) && (mode & kCompared) == (kInputMode & kCompared)) return;
+    SetConsoleMode(input_, kInputMode);
 }
 
 InputItem Win32Platform::ReadInputItem() {
@@ -266,7 +314,7 @@ InputItem Win32Platform::ReadInputItem() {
         if (!GetNumberOfConsoleInputEvents(input_, &count) || count == 0) return {};
         INPUT_RECORD record;
         DWORD read = 0;
-        if (!ReadConsoleInputA(input_, &record, 1, &read) || read == 0) return {};
+        if (!ReadConsoleInputW(input_, &record, 1, &read) || read == 0) return {};
         Translate(record);
     }
     InputItem item = std::move(pending_.front());
@@ -285,13 +333,30 @@ void Win32Platform::TranslateKey(const KEY_EVENT_RECORD& key) {
     // AltGr is right Alt with left Ctrl and types characters (@, {, ...): no Alt key then.
     const bool alt = (state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) != 0 &&
                      (state & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) == 0;
-    const char character = key.uChar.AsciiChar;
+    const wchar_t unit = key.uChar.UnicodeChar;
+    const bool typed = unit != 0 && !alt && key.wVirtualKeyCode != VK_ESCAPE;
+    // A character beyond the 16 bits comes as two key records, one half each; the core gets
+    // one "?" for it, also for a half whose partner never came.
+    char32_t character = unit;
+    if (highSurrogate_ != 0) {
+        if (typed && IsLowSurrogate(unit)) {
+            character = 0x10000 + ((highSurrogate_ - 0xD800) << 10) + (unit - 0xDC00);
+        } else {
+            pending_.push_back(InputItem{"?", 0, 0});
+        }
+        highSurrogate_ = 0;
+    }
+    if (typed && IsHighSurrogate(unit)) {
+        highSurrogate_ = unit;
+        return;
+    }
     std::string bytes;
     if (key.wVirtualKeyCode == VK_ESCAPE) {
         // Wine delivers Esc with character 0.
         bytes = "\x1b";
-    } else if (character != 0 && !alt) {
-        bytes.assign(1, character);
+    } else if (typed) {
+        // Names are Windows-1252, whatever the console's input code page.
+        bytes.assign(1, UnicodeToWindows1252(character));
     } else {
         UINT scan = key.wVirtualScanCode;
         if (scan == 0) scan = MapVirtualKeyA(key.wVirtualKeyCode, MAPVK_VK_TO_VSC);
@@ -446,6 +511,14 @@ LocalTime Win32Platform::Now() {
 
 void Win32Platform::Sleep(uint32_t milliseconds) {
     SyncCursor();
+    if (sleepTimer_ && milliseconds > 0) {
+        LARGE_INTEGER due;
+        due.QuadPart = -static_cast<LONGLONG>(milliseconds) * kTimerUnitsPerMs;  // relative
+        if (SetWaitableTimer(sleepTimer_, &due, 0, nullptr, nullptr, FALSE) &&
+            WaitForSingleObject(sleepTimer_, INFINITE) == WAIT_OBJECT_0) {
+            return;
+        }
+    }
     ::Sleep(milliseconds);
 }
 

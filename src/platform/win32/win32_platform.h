@@ -16,9 +16,13 @@
 
 namespace varlo {
 
+// How Sleep waits. Where Windows offers no high-resolution timer, the system timer's period
+// is set to 1 ms for the platform's lifetime instead.
+enum class SleepTimer { HighResolution, TimerPeriod };
+
 class Win32Platform final : public Platform {
   public:
-    Win32Platform();
+    explicit Win32Platform(SleepTimer timer = SleepTimer::HighResolution);
     ~Win32Platform() override;
     Win32Platform(const Win32Platform&) = delete;
     Win32Platform& operator=(const Win32Platform&) = delete;
@@ -52,6 +56,9 @@ class Win32Platform final : public Platform {
     LocalTime Now() override;
     void Sleep(uint32_t milliseconds) override;
 
+    // How Sleep waits on this system, in words (for the companion programs).
+    const char* SleepMethod() const;
+
   private:
     // Reads buffer size and cursor from the console; false (nothing changed) when refused.
     bool ReadBufferInfo();
@@ -79,8 +86,10 @@ class Win32Platform final : public Platform {
     int consoleAttribute_ = -1;         // SetConsoleTextAttribute as last set; -1: not known
     int cursorVisible_ = -1;            // 0 hidden, 1 shown, -1 not known
     CONSOLE_CURSOR_INFO cursorInfo_{};  // valid while cursorVisible_ is known
-    bool mouseInputSet_ = false;
-    DWORD buttons_ = 0;  // dwButtonState of the previous mouse record
+    DWORD buttons_ = 0;                 // dwButtonState of the previous mouse record
+    wchar_t highSurrogate_ = 0;         // first half of a character typed beyond 16 bits; 0: none
+    HANDLE sleepTimer_ = nullptr;       // high-resolution waitable timer; null: none
+    bool timerPeriodRaised_ = false;    // timeBeginPeriod(1) in force
     std::deque<InputItem> pending_;
 };
 
