@@ -4,7 +4,7 @@
 #
 # One folder holds a short file of each type, named "Ton - <type>.<ext>", each with a tone of
 # its own pitch (ffmpeg; make_midi.py for .mid and .midi; jmac, Monkey's Audio, for .ape), and
-# x.mp3 of random bytes. Two looks at it:
+# x.mp3 of random bytes (none of them 0xFF, see make_files). Two looks at it:
 #   1. tools/mci_poller.exe opens each file with the player's own MCI commands, plays it for a
 #      second and reports MCI's length and position.
 #   2. The real varlo.exe plays the folder in title order (key 2 at the sort prompt) while the
