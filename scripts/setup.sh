@@ -12,8 +12,18 @@ packages=(
     g++-mingw-w64-x86-64-posix             # cross build of varlo.exe
     binutils-mingw-w64-x86-64              # objdump -p: the DLLs varlo.exe imports
     wine wine64                            # running varlo.exe
-    gstreamer1.0-plugins-base              # MCI's MPEGVideo device under Wine
-    gstreamer1.0-plugins-good
+    # MCI's MPEGVideo device under Wine plays through GStreamer. The media types each serves:
+    gstreamer1.0-plugins-base              # .ogg (Ogg, Vorbis)
+    gstreamer1.0-plugins-good              # .wav .flac .mp3 .mp2; demuxers of .avi .divx .mp4 .mov
+    gstreamer1.0-plugins-ugly              # .wma .wmv: the ASF demuxer
+    gstreamer1.0-libav                     # decoders: .wma .wmv (WMA, WMV), .mp4 .mov (AAC,
+                                           # H.264), .avi .divx (MPEG-4), .mpg (MPEG video),
+                                           # .ape (Monkey's Audio, with its demuxer)
+    gstreamer1.0-plugins-bad               # .mpg (MPEG program streams), .mid .midi (MIDI
+                                           # parser, FluidSynth); video parsers for the rest
+    timgm6mb-soundfont                     # .mid .midi: the General MIDI sound font
+    ffmpeg                                 # test files of every type
+    libjmac-java default-jre-headless      # .ape test files (Monkey's Audio encoder, Java)
     pulseaudio pulseaudio-utils            # a null-sink sound device for Wine
     tmux                                   # the 69 x 22 terminal of the tests and the demo
     xvfb xdotool x11-utils imagemagick     # tests of a real console window, screenshots

@@ -93,6 +93,10 @@ if [ -n "${built[mingw]:-}" ]; then
     run_suite wine-power bash scripts/wine/test_power.sh
     # The real console window on an Xvfb display of its own, worked with the mouse.
     run_suite xvfb-mouse bash scripts/xvfb/mouse_test.sh
+    # Every media type of the scan played by the real program, and the matrix of what MCI saw.
+    run_suite wine-formats bash scripts/wine/test_formats.sh
+    # scripts/demo.sh with and without a sound server of the user's.
+    run_suite demo bash scripts/wine/test_demo.sh
 fi
 # The native player in tmux panes, compared with the Windows build under Wine.
 if [ -n "${built[native]:-}" ] && [ -n "${built[mingw]:-}" ]; then
