@@ -1,13 +1,21 @@
 #!/bin/bash
-# demo.sh [FOLDER]: sets up the machine, cross-builds varlo.exe and plays FOLDER under Wine, in
-# this terminal, on a 69 x 22 screen (a tmux window of exactly that size). Without FOLDER it
-# plays a folder of generated tones (build/demo/Musik). Nothing is ever written into FOLDER.
-# Keys as on Windows: P pause, + and - volume, ? info, Esc then J to quit.
-# No mouse here: the terminal's clicks do not reach Wine's console.
+# demo.sh [--wine] [FOLDER]: sets up the machine, builds the player and plays FOLDER on a
+# 69 x 22 screen. Without FOLDER it plays a folder of generated tones (build/demo/Musik).
+# Nothing is ever written into FOLDER.
+#
+#   (default)  the native player (build/native/varlo) in this terminal when it has at least
+#              69 x 22 cells, else in a tmux window of exactly that size; mouse clicks work
+#   --wine     the Windows build (varlo.exe) under Wine in a 69 x 22 tmux window; no mouse
+#              there: the terminal's clicks do not reach Wine's console
+# Keys: P pause, + and - volume, ? info, Esc then J to quit.
 #
 # Sound goes to your own sound server (PulseAudio, or PipeWire's PulseAudio service) when it
 # answers at PULSE_SERVER or in your runtime folder ($XDG_RUNTIME_DIR/pulse/native); only
 # when none does, into a silent null sink of the demo's own.
+#
+# The native demo's Down countdown only writes what it would do (hibernate or power off) into
+# the log of the player's drive C: (~/.local/share/varlo/C/varlo.log), unless
+# VARLO_HIBERNATE_COMMAND or VARLO_POWEROFF_COMMAND say otherwise.
 #
 # VARLO_DEMO_SECONDS=N runs it without a terminal for N seconds and prints the screen.
 set -euo pipefail
@@ -16,6 +24,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 # The media types the player looks for; a folder without any of them is refused before
 # anything is set up, built or written.
 media_extensions=(mp3 ape wav flac mp2 wmv wma mid midi mov ogg mp4 avi mpg divx)
+wine=""
+if [ "${1:-}" = --wine ]; then
+    wine=1
+    shift
+fi
 music=""
 if [ $# -gt 0 ]; then
     if [ ! -d "$1" ]; then
@@ -39,7 +52,11 @@ fi
 
 cd "$root"
 bash scripts/setup.sh
-bash scripts/build.sh mingw
+if [ -n "$wine" ]; then
+    bash scripts/build.sh mingw
+else
+    bash scripts/build.sh native
+fi
 
 demo="$root/build/demo"
 mkdir -p "$demo"
@@ -56,14 +73,19 @@ if [ -z "$music" ]; then
     fi
 fi
 
-export LANG=C.UTF-8 LC_ALL=C.UTF-8     # CP437 box drawing shown as UTF-8
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEPREFIX="$demo/wine-prefix"
-if [ ! -e "$WINEPREFIX/system.reg" ]; then
-    echo "demo: making the Wine prefix (once, about 20 s)"
-    wineboot -i > "$demo/wineboot.log" 2>&1
-    wineserver -w
+if [ -n "$wine" ]; then
+    export LANG=C.UTF-8 LC_ALL=C.UTF-8 # CP437 box drawing shown as UTF-8
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export WINEPREFIX="$demo/wine-prefix"
+    if [ ! -e "$WINEPREFIX/system.reg" ]; then
+        echo "demo: making the Wine prefix (once, about 20 s)"
+        wineboot -i > "$demo/wineboot.log" 2>&1
+        wineserver -w
+    fi
+else
+    export VARLO_HIBERNATE_COMMAND=${VARLO_HIBERNATE_COMMAND:-"echo demo: would hibernate now"}
+    export VARLO_POWEROFF_COMMAND=${VARLO_POWEROFF_COMMAND:-"echo demo: would power off now"}
 fi
 
 # The user's sound server: the one PULSE_SERVER names, else the socket in the runtime folder.
@@ -100,19 +122,32 @@ fi
 socket="varlo-demo-$$"
 finish() {
     tmux -L "$socket" kill-server 2> /dev/null || true
-    wineserver -k 2> /dev/null || true
+    [ -z "$wine" ] || wineserver -k 2> /dev/null || true
     [ -n "$pulse_pid" ] && kill "$pulse_pid" 2> /dev/null || true
 }
 trap finish EXIT
 
-# The pane runs bash on a script of its own, so that any folder name arrives as it is.
-printf 'cd %q && exec wine %q 2>> %q\n' "$music" "$root/build/mingw/varlo.exe" \
-    "$demo/wine-stderr.log" > "$demo/play.sh"
+# The player runs from a script of its own, so that any folder name arrives as it is.
+if [ -n "$wine" ]; then
+    printf 'cd %q && exec wine %q 2>> %q\n' "$music" "$root/build/mingw/varlo.exe" \
+        "$demo/wine-stderr.log" > "$demo/play.sh"
+else
+    printf 'cd %q && exec %q\n' "$music" "$root/build/native/varlo" > "$demo/play.sh"
+    # This terminal itself, when it is one and large enough.
+    if [ -z "${VARLO_DEMO_SECONDS:-}" ] && [ -t 0 ] && [ -t 1 ]; then
+        read -r rows columns < <(stty size)
+        if [ "$columns" -ge 69 ] && [ "$rows" -ge 22 ]; then
+            bash "$demo/play.sh"
+            exit
+        fi
+    fi
+fi
 tmux -L "$socket" -f /dev/null new-session -d -s demo -x 69 -y 22 \
     "bash $(printf %q "$demo/play.sh")"
 tmux -L "$socket" set-option -t demo status off > /dev/null
 tmux -L "$socket" set-option -t demo window-size manual > /dev/null
 tmux -L "$socket" resize-window -t demo -x 69 -y 22
+[ -n "$wine" ] || tmux -L "$socket" set-option -t demo mouse on > /dev/null
 
 if [ -n "${VARLO_DEMO_SECONDS:-}" ]; then
     sleep "$VARLO_DEMO_SECONDS"

@@ -1,6 +1,6 @@
 #!/bin/bash
 # test_demo.sh: scripts/demo.sh as a user runs it, with VARLO_DEMO_SECONDS instead of a
-# terminal.
+# terminal: the native player (the default) and the Windows build (--wine).
 #   no folder        a folder that does not exist: one line, exit code not 0, before anything
 #                    is set up or built
 #   no media         a folder with a text file and a hidden .mp3 only: the same, folder
@@ -8,7 +8,7 @@
 #   null sink        no sound server of the user: the null-sink line before the screen, the
 #                    folder playing, folder untouched
 #   user's server    a PulseAudio of the "user" answering in the runtime folder
-#                    ($XDG_RUNTIME_DIR/pulse/native): Wine's stream shows among its sink
+#                    ($XDG_RUNTIME_DIR/pulse/native): the player's stream shows among its sink
 #                    inputs and its speakers sound the title's tone; no null-sink line
 # Ends with "N passed, M failed"; exit code 1 when one failed.
 set -uo pipefail
@@ -50,8 +50,9 @@ mkdir -p "$music"
 demo() {
     local name=$1
     shift
-    env -u PULSE_SERVER "$@" VARLO_DEMO_SECONDS=$DEMO_SECONDS \
-        bash "$root/scripts/demo.sh" "$folder" > "$run/$name.out" 2>&1 < /dev/null
+    env -u PULSE_SERVER "$@" VARLO_DEMO_SECONDS=$DEMO_SECONDS XDG_DATA_HOME="$run/data" \
+        bash "$root/scripts/demo.sh" ${variant:+"$variant"} "$folder" > "$run/$name.out" 2>&1 \
+        < /dev/null
     echo $? > "$run/$name.code"
 }
 
@@ -130,10 +131,10 @@ users_server() {
     snapshot_take "$folder" "$run/users-server.before"
     demo users-server "${user_env[@]}" &
     local demo_job=$!
-    # Wine's stream among the server's sink inputs while the demo runs.
+    # The player's stream among the server's sink inputs while the demo runs.
     for i in $(seq 1 $((DEMO_SECONDS * 5))); do
         inputs=$(user_pactl list sink-inputs 2> /dev/null)
-        grep -qF 'application.name = "varlo.exe"' <<< "$inputs" && break
+        grep -qF "application.name = \"$stream\"" <<< "$inputs" && break
         sleep 0.2
     done
     wait "$demo_job"
@@ -145,8 +146,8 @@ users_server() {
     grep -E 'Sink Input|application.name|application.process.binary' <<< "$inputs"
     [ "$(cat "$run/users-server.code")" = 0 ] || { cat "$run/users-server.out"; return 1; }
     played users-server || return 1
-    grep -qF 'application.name = "varlo.exe"' <<< "$inputs" || {
-        echo "no stream of varlo.exe on the user's server"
+    grep -qF "application.name = \"$stream\"" <<< "$inputs" || {
+        echo "no stream of $stream on the user's server"
         return 1
     }
     if grep -qF "$NULL_LINE" "$run/users-server.out"; then
@@ -161,10 +162,16 @@ users_server() {
 }
 
 start=$(date +%s)
+variant=""
+stream=Varlo
 check "no folder: one line, exit code not 0" no_folder
 check "no media: one line, exit code not 0, folder untouched" no_media
-check "no sound server: the null-sink line, the folder plays, untouched" null_sink
-check "the user's sound server: Wine's stream and sound there, folder untouched" users_server
+check "native, no sound server: the null-sink line, the folder plays, untouched" null_sink
+check "native, the user's sound server: its stream and sound there, untouched" users_server
+variant=--wine
+stream=varlo.exe
+check "Wine, no sound server: the null-sink line, the folder plays, untouched" null_sink
+check "Wine, the user's sound server: Wine's stream and sound there, untouched" users_server
 echo "demo suite took $(($(date +%s) - start)) s"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

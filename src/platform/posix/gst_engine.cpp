@@ -187,6 +187,8 @@ class GstStream final : public MediaStream {
 }  // namespace
 
 GstEngine::GstEngine(std::string audioSink) : audioSink_(std::move(audioSink)) {
+    // The name the sound server shows for the player's stream (pavucontrol, pactl).
+    if (!g_get_application_name()) g_set_application_name("Varlo");
     gst_init(nullptr, nullptr);
 }
 
