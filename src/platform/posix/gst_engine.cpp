@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 
 #include "platform/posix/mci_interpreter.h"
 
@@ -18,6 +19,7 @@ constexpr guint kPlayFlagAudio = 1u << 1;
 constexpr guint kPlayFlagSoftVolume = 1u << 4;
 
 constexpr std::chrono::milliseconds kPositionAnchor{250};
+constexpr uint32_t kLengthAhead = 60000;  // ms: see GstStream::Length
 
 // How long an open may take to preroll and learn the length of the file.
 constexpr GstClockTime kOpenTimeout = 10 * GST_SECOND;
@@ -47,25 +49,23 @@ class GstStream final : public MediaStream {
             return false;
         }
         const GstClockTime deadline = gst_util_get_timestamp() + kOpenTimeout;
-        bool prerolled = false;
         for (;;) {
-            if (prerolled && Length()) {
-                sink_ = AudioSink();
-                return true;
-            }
             const GstClockTime now = gst_util_get_timestamp();
             if (now >= deadline) return false;
             GstMessage* message = gst_bus_timed_pop_filtered(
                 bus_, deadline - now,
                 static_cast<GstMessageType>(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR |
-                                            GST_MESSAGE_DURATION_CHANGED | GST_MESSAGE_EOS));
+                                            GST_MESSAGE_EOS));
             if (!message) return false;
             const GstMessageType type = GST_MESSAGE_TYPE(message);
             gst_message_unref(message);
             if (type == GST_MESSAGE_ERROR) return false;
             // A file that ends while it prerolls has nothing to play.
             if (type == GST_MESSAGE_EOS) return false;
-            if (type == GST_MESSAGE_ASYNC_DONE) prerolled = true;
+            if (type == GST_MESSAGE_ASYNC_DONE) {
+                sink_ = AudioSink();
+                return true;
+            }
         }
     }
 
@@ -91,16 +91,20 @@ class GstStream final : public MediaStream {
         anchor_.reset();
         return done;
     }
+    // The player asks on every pass; the pipeline is asked again only when it reported a new
+    // length. A stream whose header does not tell its length (MPEG audio without one, say) is
+    // measured by its parser only while it plays: until then its end lies kLengthAhead beyond
+    // where it stands, and once it has ended, where it ended.
     std::optional<uint32_t> Length() override {
-        // The player asks on every pass; the pipeline is asked again only when it reported a
-        // new length.
         Drain();
         if (length_) return length_;
         gint64 duration = 0;
-        if (gst_element_query_duration(playbin_, GST_FORMAT_TIME, &duration) && duration >= 0) {
+        if (gst_element_query_duration(playbin_, GST_FORMAT_TIME, &duration) && duration > 0) {
             length_ = Milliseconds(duration);
+            return length_;
         }
-        return length_;
+        if (ended_) return length_ = lastPosition_;
+        return lastPosition_ + kLengthAhead;
     }
     // While playing, the sink is asked at most every kPositionAnchor ms and the position runs
     // on with the steady clock in between: the sink's answer comes from the sound server's
@@ -114,13 +118,15 @@ class GstStream final : public MediaStream {
             const auto ran =
                 std::chrono::duration_cast<std::chrono::milliseconds>(now - anchor_->at);
             const uint64_t position = anchor_->position + static_cast<uint64_t>(ran.count());
-            return static_cast<uint32_t>(
-                std::min<uint64_t>(position, length_.value_or(UINT32_MAX)));
+            lastPosition_ =
+                static_cast<uint32_t>(std::min<uint64_t>(position, length_.value_or(UINT32_MAX)));
+            return lastPosition_;
         }
         gint64 position = 0;
         if (gst_element_query_position(sink_ ? sink_ : playbin_, GST_FORMAT_TIME, &position) &&
             position >= 0) {
             anchor_ = Anchor{Milliseconds(position), now};
+            lastPosition_ = anchor_->position;
             return anchor_->position;
         }
         return std::nullopt;
@@ -134,13 +140,17 @@ class GstStream final : public MediaStream {
     // The element that plays the sound, deep inside playbin. The player asks for the position
     // 50 times a second; the sink answers from its clock at once, while the question to
     // playbin goes through every bin on the way (half of the player's own CPU time).
+    // Found by its class: the pictures of a video file go to a sink of their own, which runs
+    // ahead of the sound.
     GstElement* AudioSink() {
         GstElement* found = nullptr;
         GstIterator* elements = gst_bin_iterate_recurse(GST_BIN(playbin_));
         GValue item = G_VALUE_INIT;
         while (!found && gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
             auto* element = GST_ELEMENT(g_value_get_object(&item));
-            if (GST_OBJECT_FLAG_IS_SET(element, GST_ELEMENT_FLAG_SINK) && !GST_IS_BIN(element)) {
+            const char* klass = gst_element_get_metadata(element, GST_ELEMENT_METADATA_KLASS);
+            if (GST_OBJECT_FLAG_IS_SET(element, GST_ELEMENT_FLAG_SINK) && !GST_IS_BIN(element) &&
+                klass && std::strstr(klass, "Audio")) {
                 found = GST_ELEMENT(gst_object_ref(element));
             }
             g_value_reset(&item);
@@ -182,6 +192,7 @@ class GstStream final : public MediaStream {
     };
     std::optional<Anchor> anchor_;  // the last answer of the sink while playing
     std::optional<uint32_t> length_;
+    uint32_t lastPosition_ = 0;  // ms, the last position told
 };
 
 }  // namespace
@@ -207,6 +218,12 @@ std::unique_ptr<MediaStream> GstEngine::Open(const std::string& path, uint32_t* 
         return nullptr;
     }
     g_object_set(playbin, "uri", uri, "flags", kPlayFlagAudio | kPlayFlagSoftVolume, nullptr);
+    // Even without its video flag playbin asks for a video sink when a file holds a picture
+    // stream, and the automatic one probes every video output there is: without a display,
+    // DirectFB's takes the console and crashes. Pictures go nowhere here.
+    if (GstElement* nowhere = gst_element_factory_make("fakesink", nullptr)) {
+        g_object_set(playbin, "video-sink", nowhere, nullptr);
+    }
     g_free(uri);
     if (!audioSink_.empty()) {
         GstElement* sink = gst_parse_bin_from_description(audioSink_.c_str(), TRUE, nullptr);
