@@ -21,6 +21,12 @@ constexpr uint32_t kFadeStepWait = 300;     // ms per fade step
 constexpr float kFadeOutStep = 100;
 constexpr float kFadeInStep = 120;
 constexpr int kEndSeconds = 3;  // fewer seconds left than this: the title ends
+// Passes in a row that read one and the same position: the title is over (about 10 s). A
+// device can hold its position for ever while it answers (a file it opens but cannot play,
+// a title that ended while the loop was held, a sound device that went away); without an
+// end the list, and the countdown between titles, would stand still all night. A pass, not
+// the clock, counts: a hibernation between two passes is no standstill.
+constexpr int kStandstillPasses = 500;
 
 constexpr float kVolumeStep = 50;
 constexpr float kVolumeMax = 999;
@@ -102,6 +108,7 @@ bool StartTitle(Context& ctx) {
 // (EndTitle, no closing wait) or by a new folder. The pass sleeps only inside its one poll.
 PassFlow RunPasses(Context& ctx) {
     MediaGroup& m = ctx.media;
+    int standstill = 0;
     for (;;) {
         if (ctx.screen.ScreenState == 1) {
             DrawScreen(ctx);
@@ -115,12 +122,14 @@ PassFlow RunPasses(Context& ctx) {
         }
         if (ctx.screen.ScreenState == 2) DrawListWindow(ctx);
         // A closed or broken device answers 0 to both and so ends the title.
+        const uint32_t previous = m.LastPosition;
         m.TrackLength = MciLength(ctx.platform, m.MediaAlias);
         m.LastPosition = MciPosition(ctx.platform, m.MediaAlias);
+        standstill = m.LastPosition == previous ? standstill + 1 : 0;
         const int64_t left =
             (static_cast<int64_t>(m.TrackLength) - static_cast<int64_t>(m.LastPosition)) / 1000;
         m.SecondsLeft = static_cast<int>(left);
-        if (left < kEndSeconds) {
+        if (left < kEndSeconds || standstill >= kStandstillPasses) {
             ctx.platform.Sleep(kClosingWait);
             RewindAndClose(ctx);
             return PassFlow::EndTitle;
