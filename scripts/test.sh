@@ -102,6 +102,10 @@ fi
 if [ -n "${built[native]:-}" ] && [ -n "${built[mingw]:-}" ]; then
     run_suite native bash scripts/native/run.sh
 fi
+# Every media type of the scan played by the native player to its end.
+if [ -n "${built[native]:-}" ]; then
+    run_suite native-formats bash scripts/wine/test_formats.sh native
+fi
 
 echo "total: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

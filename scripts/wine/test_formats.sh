@@ -1,27 +1,34 @@
 #!/bin/bash
-# test_formats.sh: every media type of the scan opened and played by MCI's MPEGVideo device
-# under Wine, with the GStreamer plugins that scripts/setup.sh installs.
+# test_formats.sh [native]: every media type of the scan opened and played by the real player:
+# by default varlo.exe under Wine (MCI's MPEGVideo device, which Wine builds on GStreamer),
+# with "native" build/native/varlo (GStreamer behind the player's MCI command strings), with
+# the GStreamer plugins that scripts/setup.sh installs.
 #
 # One folder holds a short file of each type, named "Ton - <type>.<ext>", each with a tone of
-# its own pitch (ffmpeg; make_midi.py for .mid and .midi; jmac, Monkey's Audio, for .ape), and
-# x.mp3 of random bytes (none of them 0xFF, see make_files). Two looks at it:
-#   1. tools/mci_poller.exe opens each file with the player's own MCI commands, plays it for a
-#      second and reports MCI's length and position.
-#   2. The real varlo.exe plays the folder in title order (key 2 at the sort prompt) while the
+# its own pitch (ffmpeg; make_midi.py for .mid and .midi; jmac, Monkey's Audio, for .ape),
+# x.mp3 of random bytes (none of them 0xFF, see make_files) and y.mp3 of random bytes with
+# them. Two looks at it:
+#   1. (Wine only) tools/mci_poller.exe opens each file with the player's own MCI commands,
+#      plays it for a second and reports MCI's length and position.
+#   2. The real player plays the folder in title order (key 2 at the sort prompt) while the
 #      null sink's monitor is recorded. A title stands until it has played out (a length read
-#      as 0 would end it after the 3-second closing wait, a position that stood still would
-#      never end it) and its tone must sound; x.mp3 shows "Can't open file!" and is skipped;
-#      the list reaches the sort prompt of its second cycle.
+#      as 0 would end it after the 3-second closing wait) and its tone must sound; x.mp3 shows
+#      "Can't open file!" and is skipped; y.mp3 is skipped or, where the device opens it and
+#      its position stands still (Wine), ended; the list reaches the sort prompt of its
+#      second cycle.
 # Prints the matrix, one PASS or FAIL line per type and check, and "N passed, M failed"; exit
 # code 1 when one failed. Wine's prefix of its own (build/wine-formats-prefix) is made afresh.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+player=${1:-wine}
 export VW_ROOT=$(cd "$here/../.." && pwd)
-export VW_RUN="$VW_ROOT/build/wine-formats-run"
+export VW_RUN="$VW_ROOT/build/$player-formats-run"
 export VW_EXE="$VW_ROOT/build/mingw/varlo.exe"
+export VN_EXE="$VW_ROOT/build/native/varlo"
 export WINEPREFIX="$VW_ROOT/build/wine-formats-prefix"
 POLLER="$VW_ROOT/build/mingw/mci_poller.exe"
 source "$here/lib.sh"
+[ "$player" = native ] && source "$VW_ROOT/scripts/native/lib.sh"
 
 MADE_SECONDS=5      # length of every made file
 POLL_SECONDS=1      # how long the poller plays each file
@@ -81,11 +88,17 @@ give_up() {
 # at_least A B: A >= B, for decimal numbers.
 at_least() { python3 -c "import sys; sys.exit(0 if $1 >= $2 else 1)"; }
 
-for tool in wine wineboot wineserver tmux pulseaudio parec ffmpeg jmac python3; do
+tools=(tmux pulseaudio parec ffmpeg jmac python3)
+files=("$VN_EXE")
+if [ "$player" = wine ]; then
+    tools+=(wine wineboot wineserver)
+    files=("$VW_EXE" "$POLLER")
+fi
+for tool in "${tools[@]}"; do
     command -v "$tool" > /dev/null || give_up "tools: no $tool (scripts/setup.sh installs it)"
 done
-for file in "$VW_EXE" "$POLLER"; do
-    [ -f "$file" ] || give_up "build: no $file (scripts/build.sh mingw)"
+for file in "${files[@]}"; do
+    [ -f "$file" ] || give_up "build: no $file (scripts/build.sh native mingw)"
 done
 
 suite_start=$(date +%s)
@@ -100,9 +113,11 @@ finish() {
     [ -n "${VW_PULSE_PID:-}" ] && kill "$VW_PULSE_PID" 2> /dev/null || true
 }
 trap finish EXIT
-rm -rf "$WINEPREFIX"
-wineboot -i > "$VW_RUN/wineboot.log" 2>&1
-wineserver -w
+if [ "$player" = wine ]; then
+    rm -rf "$WINEPREFIX"
+    wineboot -i > "$VW_RUN/wineboot.log" 2>&1
+    wineserver -w
+fi
 
 # --- The folder. ---
 folder="$VW_RUN/Formate"
@@ -138,6 +153,10 @@ make_files() {
     python3 -c 'import os, sys
 sys.stdout.buffer.write(bytes(b for b in os.urandom(70000) if b != 0xFF)[:65536])' \
         > "$folder/x.mp3"
+    # Random bytes as they come, of a fixed seed: Wine's device opens these, tells a length
+    # of 13 s from their size, and its position then stands at 0 for ever.
+    python3 -c 'import random, sys
+sys.stdout.buffer.write(random.Random(2).randbytes(65536))' > "$folder/y.mp3"
 }
 make_start=$(date +%s)
 make_files > "$VW_RUN/make.log" 2>&1 || {
@@ -147,14 +166,19 @@ make_files > "$VW_RUN/make.log" 2>&1 || {
 echo "files made in $(($(date +%s) - make_start)) s"
 
 # --- 1. The files through the poller, one Wine process for all, one report line a file:
-# "open=R polls=N length=L position=P cpu_ms=C". ---
+# "open=R polls=N length=L position=P cpu_ms=C". The native player has no poller: its
+# matrix shows no MCI figures. ---
 names=()
 for type in "${TYPES[@]}"; do names+=("Ton - $type.$type"); done
 names+=(x.mp3)
-poll_start=$(date +%s)
-(cd "$folder" && PULSE_SERVER=$VW_PULSE_SERVER wine "$POLLER" "${names[0]}" "$POLL_SECONDS" \
-    "${names[@]:1}" 2> "$VW_RUN/poller.stderr" < /dev/null | tr -d '\r') > "$VW_RUN/poller.out"
-echo "poller: ${#names[@]} files in $(($(date +%s) - poll_start)) s"
+: > "$VW_RUN/poller.out"
+if [ "$player" = wine ]; then
+    poll_start=$(date +%s)
+    (cd "$folder" && PULSE_SERVER=$VW_PULSE_SERVER wine "$POLLER" "${names[0]}" \
+        "$POLL_SECONDS" "${names[@]:1}" 2> "$VW_RUN/poller.stderr" < /dev/null |
+        tr -d '\r') > "$VW_RUN/poller.out"
+    echo "poller: ${#names[@]} files in $(($(date +%s) - poll_start)) s"
+fi
 declare -A opened length position
 i=0
 for type in "${TYPES[@]}" x; do
@@ -215,12 +239,21 @@ parec -s "$VW_PULSE_SERVER" -d null.monitor --raw --format=s16le --rate=$RATE --
     > "$VW_RUN/player.raw" 2> "$VW_RUN/parec.log" &
 recorder=$!
 player_start=$(date +%s)
-vw_start player "$folder" sound
+if [ "$player" = wine ]; then
+    vw_start player "$folder" sound
+else
+    VN_ENV=("XDG_DATA_HOME=$VW_RUN/data")
+    vn_start player "$folder"
+fi
 watch_player "$VW_RUN/events"
 player_ok=$?
 player_seconds=$(($(date +%s) - player_start))
 stop_ok=1
-(vw_stop) || stop_ok=0
+if [ "$player" = wine ]; then
+    (vw_stop) || stop_ok=0
+else
+    (vn_stop) || stop_ok=0
+fi
 # The idle null sink hands its monitor the sound in blocks of up to 2 s.
 sleep 2.5
 kill -INT "$recorder" 2> /dev/null
@@ -249,29 +282,42 @@ cant=$(sed -n 's/^[0-9.]* cant //p' "$VW_RUN/events" | tr '\n' ' ')
 
 # --- The matrix and the checks. ---
 echo
-echo "MCI MPEGVideo under Wine: length and position from mci_poller after ${POLL_SECONDS} s of"
-echo "playing; seconds on varlo.exe's screen and the level of the file's own tone while it played."
+if [ "$player" = wine ]; then
+    echo "MCI MPEGVideo under Wine: length and position from mci_poller after ${POLL_SECONDS} s of"
+    echo "playing; seconds on varlo.exe's screen and the level of the file's own tone while it played."
+else
+    echo "The native player on GStreamer: seconds on its screen and the level of the file's own"
+    echo "tone while it played."
+fi
 printf '%-6s %-7s %-10s %-12s %-12s %s\n' type opened "length ms" "position ms" "on screen s" \
     "tone dBFS"
 for type in "${TYPES[@]}"; do
     open_text=no
     [ "${opened[$type]}" = 0 ] && [[ " $cant " != *" Ton - $type.$type "* ]] && open_text=yes
-    printf '%-6s %-7s %-10s %-12s %-12s %s\n' ".$type" "$open_text" "${length[$type]}" \
-        "${position[$type]}" "${stood[$type]:--}" "${sounded[$type]:--}"
+    [ "$player" = native ] && [[ " $cant " != *" Ton - $type.$type "* ]] && open_text=yes
+    if [ "$player" = wine ]; then
+        printf '%-6s %-7s %-10s %-12s %-12s %s\n' ".$type" "$open_text" "${length[$type]}" \
+            "${position[$type]}" "${stood[$type]:--}" "${sounded[$type]:--}"
+    else
+        printf '%-6s %-7s %-10s %-12s %-12s %s\n' ".$type" "$open_text" - - \
+            "${stood[$type]:--}" "${sounded[$type]:--}"
+    fi
 done
 echo
 
 made_ms=$((MADE_SECONDS * 1000))
 for type in "${TYPES[@]}"; do
     why=""
-    [ "${opened[$type]}" = 0 ] || why+=" MCI open gave ${opened[$type]};"
     [[ " $cant " != *" Ton - $type.$type "* ]] || why+=" the player could not open it;"
-    ((${length[$type]} * 100 >= made_ms * (100 - LENGTH_TOLERANCE) &&
-        ${length[$type]} * 100 <= made_ms * (100 + LENGTH_TOLERANCE))) ||
-        why+=" length ${length[$type]} ms, not ${made_ms} ms +-${LENGTH_TOLERANCE} %;"
-    # After a second of playing, at least half of it on the clock.
-    ((${position[$type]} >= POLL_SECONDS * 500)) ||
-        why+=" position ${position[$type]} ms after ${POLL_SECONDS} s;"
+    if [ "$player" = wine ]; then
+        [ "${opened[$type]}" = 0 ] || why+=" MCI open gave ${opened[$type]};"
+        ((${length[$type]} * 100 >= made_ms * (100 - LENGTH_TOLERANCE) &&
+            ${length[$type]} * 100 <= made_ms * (100 + LENGTH_TOLERANCE))) ||
+            why+=" length ${length[$type]} ms, not ${made_ms} ms +-${LENGTH_TOLERANCE} %;"
+        # After a second of playing, at least half of it on the clock.
+        ((${position[$type]} >= POLL_SECONDS * 500)) ||
+            why+=" position ${position[$type]} ms after ${POLL_SECONDS} s;"
+    fi
     # Played out: well beyond the 3-second closing wait that a length of 0 would give.
     at_least "${stood[$type]:-0}" "$MADE_SECONDS - 0.8" ||
         why+=" stood ${stood[$type]:-never} s on the player's screen;"
@@ -282,17 +328,28 @@ for type in "${TYPES[@]}"; do
 done
 
 ok=1
-[ "${opened[x]}" != 0 ] && [ "$cant" = "x.mp3 " ] || ok=0
-result "$ok" "x.mp3 of random bytes: MCI cannot open it (${opened[x]}), the player shows \
-\"Can't open file!\" (for: ${cant:-nothing})"
+[ "$player" = native ] || [ "${opened[x]}" != 0 ] || ok=0
+[[ " $cant " == *" x.mp3 "* ]] || ok=0
+result "$ok" "x.mp3 of random bytes: the device cannot open it (${opened[x]}), the player \
+shows \"Can't open file!\" (for: ${cant:-nothing})"
+# y.mp3 is a title without an interpreter: "(   )" stands for it when it opened.
 order=$(sed -n 's/^[0-9.]* \(title\|cant\) //p' "$VW_RUN/events" | tr '\n' ' ')
 wanted="${TYPES[*]} x.mp3 "
-[ "$player_ok" = 0 ] && [ "$order" = "$wanted" ] && ok=1 || ok=0
+[ "$player_ok" = 0 ] && { [ "$order" = "$wanted(   ) " ] || [ "$order" = "${wanted}y.mp3 " ]; } &&
+    ok=1 || ok=0
+y_seconds=$(python3 - "$VW_RUN/events" << 'EOF'
+import sys
+events = [line.split(" ", 1) for line in open(sys.argv[1]).read().splitlines()]
+print(next((round(float(b[0]) - float(a[0]), 1) for a, b in zip(events, events[1:])
+            if a[1] == "title (   )"), "-"))
+EOF
+)
+echo "y.mp3 (random bytes): stood ${y_seconds} s on the screen (-: not opened)"
 result "$ok" "the player plays the titles in title order and reaches the second sort prompt \
 (${player_seconds} s)"
 if [ "$ok" = 0 ]; then
     echo "    seen:   $order"
-    echo "    wanted: $wanted"
+    echo "    wanted: $wanted, then y.mp3 or (   )"
     sed 's/^/    /' "$VW_RUN/events"
 fi
 result "$stop_ok" "the folder is byte-identical afterwards"
