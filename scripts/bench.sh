@@ -8,6 +8,8 @@
 #              (20) of one title, against tools/mci_poller.exe (open, play, two status
 #              queries every 20 ms) on the same file; target: ratio at most 1.3
 #   memory     peak resident memory (VmHWM) of varlo.exe after that playback
+#   native     the native player: start to the sort prompt, CPU per second of playback
+#              against gst-play-1.0, mpv and mpg123, peak memory (scripts/native/bench.sh)
 #
 # CPU is read from /proc/<pid>/stat (utime + stime) of the Linux process that runs the Windows
 # program, at the start and the end of the window: the console window's own drawing
@@ -22,7 +24,7 @@ seconds=${BENCH_SECONDS:-20}
 # BENCH_BUILD=0 measures the programs as they are built; BENCH_EXE=path measures another
 # build of varlo.exe against the same poller.
 if [ "${BENCH_BUILD:-1}" = 1 ]; then
-    bash scripts/setup.sh > /dev/null
+    bash scripts/setup.sh bench > /dev/null
     mkdir -p build
     bash scripts/build.sh native mingw > build/bench-build.log 2>&1 || {
         echo "build failed: see build/bench-build.log"
@@ -106,3 +108,6 @@ print("ratio varlo / poller                      %10.2f     <= 1.3 %s"
 print("peak memory (VmHWM) while playing, MiB    %10.1f" % (int(hwm) / 1024))
 print("poller's own report: " + poller.strip())
 EOF
+
+echo
+bash scripts/native/bench.sh

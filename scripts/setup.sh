@@ -1,6 +1,7 @@
 #!/bin/bash
-# setup.sh: installs every Debian package that building, testing and the demo need.
-# Quick when all of them are there (no apt at all then); safe to run again.
+# setup.sh [bench]: installs every Debian package that building, testing and the demo need;
+# with "bench" also the players the benchmarks compare with. Quick when all of them are there
+# (no apt at all then); safe to run again.
 set -euo pipefail
 
 packages=(
@@ -28,6 +29,12 @@ packages=(
     tmux                                   # the 69 x 22 terminal of the tests and the demo
     xvfb xdotool x11-utils imagemagick     # tests of a real console window, screenshots
 )
+if [ "${1:-}" = bench ]; then
+    packages+=(
+        gstreamer1.0-plugins-base-apps     # gst-play-1.0: GStreamer without a screen
+        mpv mpg123                         # two other players of the same MP3
+    )
+fi
 
 missing=()
 for package in "${packages[@]}"; do
