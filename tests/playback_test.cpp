@@ -223,6 +223,7 @@ TEST(Dispatch, EveryCommandOfThePlaybackScreen) {
         EXPECT_EQ(state + pl.p.Text(5, 4, 12) + " " + last.substr(cut, last.find(' ', cut) - cut),
                   expected)
             << script[0];
+        EXPECT_TRUE(pl.p.Row(1)[0] == ' ' || pl.p.Text(2, 57, 10) == "Sortierung") << script[0];
         // The credit line stands at row 7, column 15 while the title plays on, then goes.
         EXPECT_EQ(pl.p.Written(7, 15) + pl.p.Dump(7, 7), script[0] == "c" ? kCreditLine : "(none)");
     }

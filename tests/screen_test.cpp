@@ -83,7 +83,7 @@ down                                                             down)");
     // In each order its label is highlighted, and the playing title in slot 0 ("Abc - .mp3"
     // comes first in title and interpreter order; its empty interpreter shows nothing). M in
     // the first title counts from the check at start-up: 35 minutes.
-    for (const char* order : {"1   35 3,59-66:121 ", "2   35 4,59-65:121 10,33-35:121",
+    for (const char* order : {"1   35 3,59-66:121 10,", "2   35 4,59-65:121 10,33-35:121",
                               "3   35 5,59-67:121 10,33-35:121"}) {
         Pc again;
         again.Run(1000, 0, {std::string(1, order[0]), "m"});
