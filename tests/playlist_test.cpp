@@ -149,11 +149,14 @@ TEST(Sort, TitleInterpreterAndRandomOrder) {
         const int a = rng.Draw(static_cast<int>(n)), b = rng.Draw(static_cast<int>(n));
         std::swap(shuffled[a - 1], shuffled[b - 1]);
     }
-    // The first byte of each group of the fold table and bytes that keep their value.
-    const auto fold = Rig().pl.SortKeyFold;
-    std::string folded;
+    // Two names are sorted, one is split all the same.
+    EXPECT_EQ(Rig().Sorted({"B - z.mp3", "a - y.mp3"}, 3), Keys({"a - y.mp3", "B - z.mp3"}));
+    Rig one;
+    one.Sorted({"Regen - Nordwind.mp3"}, 1);
+    EXPECT_EQ(one.pl.TrackTitle(1) + "|" + one.pl.TrackInterpreter(1), "Regen|Nordwind");
+    std::string folded;  // the first byte of each group of the fold table; bytes that stay
     for (int b : {0xC4, 0xD6, 0x81, 0x88, 0x93, 0xA1, 0x80, 0x87, 0x91, 0xA0, 0xDF, 0xE9})
-        folded += char(fold[b]);
+        folded += static_cast<char>(one.pl.SortKeyFold[b]);
     EXPECT_EQ(folded, "AOUEOI\x80\x87\x91\xA0\xDF\xE9");
     Rig two;  // the byte order, for two names too: unsigned bytes, no folding
     two.pl.TrackFile(1) = "\344", two.pl.TrackFile(2) = "b", two.pl.TrackFile(3) = "B";
@@ -202,13 +205,16 @@ TEST(Chooser, KeysClicksAndTheChosenFolder) {
     }
 }
 
-// At a drive root the first entry is "\" and row 1 names the root.
-TEST(Chooser, Root) {
-    Rig root("C:\\");
-    root.stopAt = 1000;
-    root.Run(FolderChooser, {"0"});  // "0" only reads the list again
-    EXPECT_EQ(root.Dump(1, 1) + "|" + root.Text(4, 33, 3),
-              "\n Hier \u00fcbernehmen >>  \\ (Root)| \\ ");
+// At a drive root the first entry is "\" ("0" only reads the list again) and row 1 names the
+// root. A page has eight slots, the last at rows 18 and 19.
+TEST(Chooser, RootAndEightSlots) {
+    Rig root("C:\\"), many("C:\\Viele");
+    root.stopAt = many.stopAt = 1000;
+    root.Run(FolderChooser, {"0"});
+    many.Run(FolderChooser);
+    EXPECT_EQ(root.Dump(1, 1) + "|" + root.Text(4, 33, 3) + "|" + many.Text(18, 1, 2) +
+                  many.Text(20, 1, 2),
+              "\n Hier \u00fcbernehmen >>  \\ (Root)| \\ |7)  ");
 }
 
 // A folder removed meanwhile (with its parent) is "Path not found"; a sub-folder whose

@@ -96,8 +96,7 @@ TEST(Unattended, TwentyFourHoursAcrossMidnightWithAMonkey) {
     const uint64_t hours = hoursText ? std::strtoull(hoursText, nullptr, 10) : 24;
 
     WatchedPlatform p;
-    p.logMci = false;
-    p.logWrites = false;
+    p.logMci = p.logWrites = false;
     p.clockBase = {2026, 12, 6, 21, 10, 7};
     p.environment = {"COMSPEC=C:\\Windows\\system32\\cmd.exe", "WINDIR=C:\\Windows",
                      "HOMEPATH=\\Users\\nacht"};
