@@ -1,35 +1,22 @@
-// The playback screen and its title loop in virtual time: the redraw, the steady pass, fades,
-// pause, skips, scrolling, volume, hot zones, the quit prompt and the info pages.
+// The title loop and the commands of the playback screen in virtual time: MCI traces, the
+// screen at moments of a script, one table of every command; and the MCI command layer.
 #include "media/playback.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <tuple>
-
 #include "app/error_report.h"
+#include "console/info_screen.h"
 #include "console/input.h"
+#include "console/key_dispatch.h"
 #include "console/screen.h"
 #include "fake/fake_platform.h"
-#include "playlist/scan.h"
-#include "playlist/sort.h"
+#include "media/mci.h"
 #include "power/down_timer.h"
 
 namespace varlo {
 namespace {
 
 const std::string kFadeOut = "0 setaudio 400; 300 setaudio 300; 600 setaudio 200; 900 setaudio 100";
-
-// A screen row as the console holds it: 69 bytes, the frame in code page 437.
-std::string Row(std::string text) {
-    static const char* const kBox[][2] = {{"║", "\xBA"}, {"═", "\xCD"}, {"╔", "\xC9"},
-                                          {"╗", "\xBB"}, {"╚", "\xC8"}, {"╝", "\xBC"}};
-    for (const auto& [from, to] : kBox)
-        for (size_t at; (at = text.find(from)) != std::string::npos;)
-            text.replace(at, std::string(from).size(), to);
-    text.resize(69, ' ');
-    return text;
-}
 
 // Titles "Titel 1.mp3" ... of "Band" in C:\, Volume 400, the countdown at 360 minutes; Sleep
 // throws FakeStop past `stopAt`.
@@ -39,8 +26,6 @@ struct Player {
 
     explicit Player(int titles, uint64_t stopAt = UINT64_MAX, uint32_t lengthMs = 60000) {
         p.stopAt = stopAt;
-        ctx.screen.ColorTable = {2, 0, 7, 9, 5, 8};
-        SetNormalColours(ctx);
         for (int i = 1; i <= titles; ++i) {
             ctx.playlist.TrackFile(i) = "Titel " + std::to_string(i) + ".mp3";
             ctx.playlist.TrackTitle(i) = "Titel " + std::to_string(i);
@@ -52,259 +37,253 @@ struct Player {
         ctx.power.DownPreset = "360";  // runs out in no test
         DownTimerStart(ctx);
     }
-    // The commands in [from, to) whose verb is in `verbs`, as "ms verb argument": ms counted
-    // from the first of them, the argument the last word (the title's number for an open).
-    std::string Trace(const std::string& verbs, uint64_t from = 0, uint64_t to = UINT64_MAX) {
-        std::string out;
-        uint64_t first = 0;
-        for (const auto& [at, c, result] : p.mciLog) {
-            const std::string verb = c.substr(0, c.find(' '));
-            if (at < from || at >= to || (" " + verbs + " ").find(" " + verb + " ") > 999) continue;
-            std::string arg = c.find(' ') == c.rfind(' ') ? "" : c.substr(c.rfind(' '));
-            if (verb == "open")
-                arg = " " + std::to_string(std::stoi(c.substr(c.find("Titel ") + 6)));
-            if (out.empty()) first = at;
-            out += (out.empty() ? "" : "; ") + std::to_string(at - first) + " " + verb + arg;
-        }
-        return out;
-    }
-    // The text of the first write at row, column from the time `from` on.
-    std::string Written(int row, int column, uint64_t from = 0) const {
-        for (const auto& w : p.writes)
-            if (w.at >= from && w.row == row && w.column == column) return w.bytes;
-        return "(none)";
-    }
 };
 
+// Full volume at once; fewer than 3 s left at about 7 s, then the 3000 ms closing wait. A title
+// that cannot be opened shows its message for 2 s. A steady pass, one every 20 ms, sends two
+// status queries and writes nothing but the two fields.
 TEST(Playback, ListInOrderSteadyPassUnopenableTitleOneDeviceAtATime) {
     Player pl(3, UINT64_MAX, 10000);
     pl.p.Find("C:\\Titel 2.mp3")->playable = false;
+    std::string shown;
+    pl.p.At(11000, [&] { shown = pl.p.Dump(12, 22); });
     EXPECT_EQ(PlayList(pl.ctx), ListEnd::Done);
-    // Full volume at once; fewer than 3 s left at about 7 s, then the 3000 ms closing wait.
-    EXPECT_EQ(pl.Trace("open setaudio play stop seek close", 0, 12100),
-              "0 open 1; 0 setaudio 400; 0 play; 10020 stop; 10020 seek start; 10020 close; "
-              "10020 open 2; 12020 open 3; 12020 setaudio 400; 12020 play");
-    EXPECT_EQ(pl.Written(12, 2, 10020), "Can't open file!");
-    EXPECT_LE(pl.p.maxOpenDevices, 1u);
-    EXPECT_TRUE(pl.p.devices.empty());
-    // A steady pass, one every 20 ms, sends two status queries and writes the two fields.
-    EXPECT_EQ(pl.Trace("status", 1000, 1020), "0 status length; 0 status position");
+    EXPECT_EQ(
+        pl.p.MciTrace("open setaudio play stop seek close", 0, 12100),
+        "0 open Titel 1.mp3; 0 setaudio 400; 0 play; 10020 stop; 10020 seek start; 10020 close; "
+        "10020 open Titel 2.mp3; 12020 open Titel 3.mp3; 12020 setaudio 400; 12020 play");
+    EXPECT_EQ(shown, "\n Can't open file!\n Titel 2.mp3");
+    EXPECT_TRUE(pl.p.maxOpenDevices == 1 && pl.p.devices.empty());
+    EXPECT_EQ(pl.p.MciTrace("status", 1000, 1020), "0 status length; 0 status position");
     std::string fields;
     size_t commands = 0, writes = 0;
     for (const auto& r : pl.p.mciLog) commands += r.at >= 1000 && r.at < 6000;
-    for (const auto& w : pl.p.writes) writes += w.at >= 1000 && w.at < 6000;
-    for (const auto& w : pl.p.writes)
+    for (const auto& w : pl.p.writes) {
+        writes += w.at >= 1000 && w.at < 6000;
         if (w.at >= 1000 && w.at < 1020) fields += std::to_string(w.column) + ":" + w.bytes + ";";
-    EXPECT_EQ(fields, "4:(-)  4  ;13:(+);27:  360   ;");
-    EXPECT_EQ(commands, 2 * 250u);
-    EXPECT_EQ(writes, 3 * 250u);
+    }
+    EXPECT_EQ(fields + std::to_string(commands) + " " + std::to_string(writes),
+              "4:(-)  4  ;13:(+);27:  360   ;500 750");
 }
 
 // With ListTop at TrackCount = 1999 the list window reads entries up to 2002.
 TEST(Playback, ListOf1999TitlesEndsWithSlotsPastTheArrays) {
     Player pl(1999, UINT64_MAX, 500);
     EXPECT_EQ(PlayList(pl.ctx), ListEnd::Done);
-    EXPECT_EQ(pl.p.Row(10), Row("0)                          Titel 1999"));
-    for (int row : {14, 17, 20}) EXPECT_EQ(pl.p.Row(row), Row("")) << row;
+    EXPECT_EQ(pl.p.Dump(10, 14), "\n0)                          Titel 1999\n" +
+                                     std::string(31, ' ') + "Band\n" + pl.p.Row(12).substr(0, 62) +
+                                     "\n1)");
 }
 
+// The seek goes to the position read in the pass before the key (at 4980 ms); the device then
+// stays at 361. PauseBlink starts at 0: "<< Pause >>" first. The legends (d) and (m) and the
+// Down value are blanked, the pause symbol turns into the play symbol.
 TEST(Pause, FadesStopsBlinksAndContinuesFromTheLastPosition) {
     Player pl(2, 10000);
     pl.p.KeyAt(5000, "p");
     pl.p.KeysAt(5100, "xp");    // typed during the fade: dropped when the pause starts
-    pl.p.ClickAt(6600, 5, 50);  // on the play symbol, in the first blink phase
+    pl.p.ClickAt(7200, 5, 60);  // beside the play symbol: nothing
+    pl.p.ClickAt(7500, 5, 46);  // on it, in the third blink phase
+    std::string paused;
+    pl.p.At(5500, [&] { paused = pl.p.Text(2, 45, 11); });
+    pl.p.At(6500, [&] { paused += pl.p.Dump(2, 5); });
     EXPECT_THROW(PlayList(pl.ctx), fake::FakeStop);
-    // The seek goes to the position read in the pass before the key (at 4980 ms); the device
-    // then stays at 361.
-    EXPECT_EQ(pl.Trace("setaudio stop seek play open close", 5000),
+    EXPECT_EQ(pl.p.MciTrace("setaudio stop seek play open close", 5000),
               kFadeOut +
-                  "; 1200 stop; 1650 seek 4980; 1650 play; 1650 setaudio 1; "
-                  "1950 setaudio 121; 2250 setaudio 241; 2550 setaudio 361");
-    EXPECT_EQ(pl.Written(4, 45, 5000), "(P)lay ");
-    EXPECT_EQ(pl.Written(5, 45, 5000), "   >   ");
-    EXPECT_EQ(pl.Written(4, 27, 5000), "<< Pause >>");  // PauseBlink starts at 0
+                  "; 1200 stop; 2550 seek 4980; 2550 play; 2550 setaudio 1; "
+                  "2850 setaudio 121; 3150 setaudio 241; 3450 setaudio 361");
+    EXPECT_EQ(paused, R"(Fade out...
+║(O)rdner              gefundene Titel: 2               Sortierung  ║
+║(?)                                                      (Z)ufall  ║
+║(R)  Volume              << Pause >>       (P)lay        (T)itel   ║
+║  (-)  4   (+)                                >          (I)nterp. ║)");
+    EXPECT_EQ(pl.p.Written(4, 27, 6600) + pl.p.Written(4, 27, 7000) + pl.p.Written(2, 45, 7000),
+              ">> Pause <<<< Pause >>Fade in...  ");
 }
 
-TEST(Skip, SlotKeysAndDoubleClicksPlayTheirTitleNextPastTheEndTheLast) {
-    Player pl(6, 12000);
-    pl.p.ClickAt(2000, 16, 30);        // a single click on slot 2: nothing
-    pl.p.DoubleClickAt(3000, 16, 30);  // slot 2 of title 1: title 3
-    pl.p.KeyAt(8000, kKeyPageDown);    // ListTop 3 + 4, capped to 6
-    pl.p.KeyAt(9000, "3");             // slot 3 past the end: the last title
-    EXPECT_THROW(PlayList(pl.ctx), fake::FakeStop);
-    // Each after its fade-out (from 3040 and 9000 ms), with no closing wait.
-    EXPECT_EQ(pl.Trace("open"), "0 open 1; 4240 open 3; 10200 open 6");
-}
-
+// Closed at the Esc; the answer "n" leaves the prompt on screen with the pass's fields around
+// it, the pass finds nothing left, waits and goes on with the next title.
 TEST(Quit, RefusedQuitGoesOnWithTheNextTitleAfterTheClosingWait) {
     Player pl(3, 12000);
     pl.p.KeyAt(5000, kKeyEsc);
     pl.p.KeyAt(6300, "j");  // within 200 ms of the prompt: dropped
     pl.p.KeyAt(8000, "n");
+    std::string prompt;
+    pl.p.At(9000, [&] { prompt = pl.p.Dump(); });
     EXPECT_THROW(PlayList(pl.ctx), fake::FakeStop);
-    EXPECT_EQ(pl.Written(1, 1, 5000), " Programm beenden ? J/N");
-    // Closed at the Esc; after the answer the pass finds nothing left, waits and goes on.
-    EXPECT_EQ(pl.Trace("setaudio open close", 5000),
-              kFadeOut + "; 1200 close; 6020 close; 6020 open 2; 6020 setaudio 400");
+    EXPECT_EQ(prompt, R"(
+ Programm beenden ? J/N
+
+
+
+   (-)  4   (+)             360)");
+    EXPECT_EQ(pl.p.MciTrace("setaudio open close", 5000),
+              kFadeOut + "; 1200 close; 6020 close; 6020 open Titel 2.mp3; 6020 setaudio 400");
 }
 
+// The answer (a key, or a click with button 1 left, 2 right) and whether it ends the program;
+// keys typed with the Esc are dropped. Without titles the prompt ends the program at once.
 TEST(QuitPrompt, AnswersAfterTheFirst200Ms) {
-    // The answer (a key, or a click: button 1 left, 2 right) and whether it ends the program.
     const std::tuple<std::string, int, bool> kCases[] = {
         {"J", 0, true},        {"y", 0, true}, {"", 2, true},      {"N", 0, false},
         {kKeyEnter, 0, false}, {"", 1, false}, {kKeyEsc, 0, false}};
     for (const auto& [key, button, ends] : kCases) {
         Player pl(1);
-        pl.p.KeysAt(100, "jyJ");  // typed with the Esc: dropped
+        pl.p.KeysAt(100, "jyJ");
         key.empty() ? pl.p.ClickAt(480, 10, 10, button) : pl.p.KeyAt(500, key);
-        if (ends) {
-            EXPECT_THROW(QuitPrompt(pl.ctx), ProgramEnd) << key << button;
-        } else {
-            EXPECT_NO_THROW(QuitPrompt(pl.ctx)) << key << button;
+        bool ended = false;
+        try {
+            QuitPrompt(pl.ctx);
+        } catch (const ProgramEnd&) {
+            ended = true;
         }
-        EXPECT_EQ(pl.p.now, ends ? 580u : 500u) << key << button;
+        EXPECT_EQ(std::tuple(ended, pl.p.now, pl.ctx.input.InputKey.empty() || ends),
+                  std::tuple(ends, ends ? 580u : 500u, true))
+            << key;
     }
-    Player none(0, 100);  // no titles: nothing to go back to
-    none.p.KeyAt(10, "n");
+    Player none(0, 100);
     EXPECT_THROW(QuitPrompt(none.ctx), ProgramEnd);
-    EXPECT_EQ(none.p.now, 0u);
 }
 
-TEST(Screen, FullRedrawRowByRowWithTheHighlights) {
-    Player pl(6);
-    pl.ctx.media.ListTop = 1;
-    pl.ctx.media.CurrentFile = pl.ctx.playlist.TrackFile(2);
-    ClearScreen(pl.ctx);
-    DrawScreen(pl.ctx);
-    DrawListWindow(pl.ctx);
-    RefreshFields(pl.ctx);
-    const char* const kExpected[22] = {
-        "╔══════════════════════════>> Varlo <<══════════════════════════════╗",
-        "║(O)rdner              gefundene Titel: 6               Sortierung  ║",
-        "║(?)                                                      (Z)ufall  ║",
-        "║(R)  Volume              Down in           (P)ause       (T)itel   ║",
-        "║  (-)  4   (+)      (d)    360    (m)         II         (I)nterp. ║",
-        "╚═══════════════════════════════════════════════════════════════════╝",
-        "",
-        " up                                                               Pg",
-        "                                                                  up",
-        "0)                            Titel 1",
-        "                               Band",
-        "     - - - - - - - - - - - - - - - - - - - - - - - - - - - - -",
-        "1)                            Titel 2",
-        "                               Band",
-        "     - - - - - - - - - - - - - - - - - - - - - - - - - - - - -",
-        "2)                            Titel 3",
-        "                               Band",
-        "     - - - - - - - - - - - - - - - - - - - - - - - - - - - - -",
-        "3)                            Titel 4",
-        "                               Band",
-        "     - - - - - - - - - - - - - - - - - - - - - - - - - - - - -    Pg",
-        "down                                                             down",
+// A key (typed lower case: the dispatch upper-cases it) or a click, and what follows it 1 s
+// apart, on 12 titles at ListTop `top`, title 4 playing at Volume `volume`, 30 minutes on the
+// countdown and SortMode 0, the screen drawn. After it: ListTop CurrentIndex SortMode
+// DownRemaining ScreenState, the flow (0 Continue, 1 NextPass, 2 EndTitle), whether InputKey is
+// Esc and the screen was cleared, the ms it took, the row where "Fade out..." stands, the volume
+// field and the last MCI command.
+TEST(Dispatch, EveryCommandOfThePlaybackScreen) {
+    using Keys = std::vector<std::string>;
+    const std::tuple<Keys, int, float, std::string> kCases[] = {
+        {{"x"}, 5, 400, "5 4 0 30 3 0 0 0 0 - (-)  4   (+) play"},
+        {{"z"}, 5, 400, "5 4 1 30 3 0 0 0 1200 2 (-)  4   (+) close"},
+        {{"t"}, 5, 400, "5 4 2 30 3 0 0 0 1200 2 (-)  4   (+) close"},
+        {{"i"}, 5, 400, "5 4 3 30 3 0 0 0 1200 2 (-)  4   (+) close"},
+        {{"@5,59"}, 5, 400, "5 4 3 30 3 0 0 0 1200 2 (-)  4   (+) close"},   // I, not P
+        {{"@!4,60"}, 5, 400, "5 4 0 30 3 2 1 0 1200 3 (-)  4   (+) close"},  // Esc, not T
+        {{kKeyEsc}, 5, 400, "5 4 0 30 3 2 1 0 1200 3 (-)  4   (+) close"},
+        {{kKeyUp}, 5, 400, "4 4 0 30 1 0 0 1 0 - (-)  4   (+) play"},
+        {{kKeyUp}, 1, 400, "1 4 0 30 1 0 0 1 0 - (-)  4   (+) play"},
+        {{kKeyPageUp}, 6, 400, "2 4 0 30 1 0 0 1 0 - (-)  4   (+) play"},
+        {{kKeyPageUp}, 3, 400, "1 4 0 30 1 0 0 1 0 - (-)  4   (+) play"},
+        {{kKeyDown}, 5, 400, "6 4 0 30 1 0 0 1 0 - (-)  4   (+) play"},
+        {{kKeyDown}, 12, 400, "12 4 0 30 1 0 0 1 0 - (-)  4   (+) play"},
+        {{kKeyPageDown}, 5, 400, "9 4 0 30 1 0 0 1 0 - (-)  4   (+) play"},
+        {{kKeyPageDown}, 10, 400, "12 4 0 30 1 0 0 1 0 - (-)  4   (+) play"},
+        {{"0"}, 5, 400, "5 4 0 30 3 2 0 0 1200 3 (-)  4   (+) close"},
+        {{"1"}, 5, 400, "5 5 0 30 3 2 0 0 1200 3 (-)  4   (+) close"},
+        {{"2"}, 5, 400, "5 6 0 30 3 2 0 0 1200 3 (-)  4   (+) close"},
+        {{"3"}, 5, 400, "5 7 0 30 3 2 0 0 1200 3 (-)  4   (+) close"},
+        {{"2"}, 11, 400, "11 11 0 30 3 2 0 0 1200 3 (-)  4   (+) close"},  // the last title
+        {{"@@19,30"}, 5, 400, "5 7 0 30 3 2 0 0 1200 3 (-)  4   (+) close"},
+        {{"@19,30"}, 5, 400, "5 4 0 30 3 0 0 0 0 - (-)  4   (+) play"},
+        {{"d"}, 5, 400, "5 4 0 25 3 0 0 0 0 - (-)  4   (+) play"},
+        {{"m"}, 5, 400, "5 4 0 35 3 0 0 0 0 - (-)  4   (+) play"},
+        {{"+"}, 5, 400, "5 4 0 30 3 0 0 0 0 - (-)  4.5 (+) 450"},
+        {{"+"}, 5, 950, "5 4 0 30 3 0 0 0 0 - (-)  9.99(+) 999"},
+        {{"-"}, 5, 999, "5 4 0 30 3 0 0 0 0 - (-)  9.5 (+) 950"},
+        {{"-"}, 5, 400, "5 4 0 30 3 0 0 0 0 - (-)  3.5 (+) 350"},
+        {{"-"}, 5, 50, "5 4 0 30 3 0 0 0 0 - (-)  0.5 (+) 50"},
+        {{"r"}, 5, 400, "5 4 0 30 1 0 0 1 0 - (-)  4   (+) play"},
+        {{"c"}, 5, 400, "5 4 0 30 3 0 0 0 2400 - (-)  4   (+) play"},
+        {{"p", "x", "p"}, 5, 400, "5 4 0 30 3 1 0 0 3180 - (-)  4   (+) 361"},
+        {{"o", kKeyEsc}, 5, 400, "5 4 0 30 1 0 0 1 980 - (-)  4   (+) play"},
+        {{"?", "x", kKeyEsc}, 5, 400, "5 4 0 30 1 0 0 1 1980 - (-)  4   (+) play"},
     };
-    // Where the attribute changes within a row, from 112 (black on light grey) at its start:
-    // 121 is light blue on light grey.
-    std::string changes;
-    for (int r = 1; r <= 22; ++r) {
-        EXPECT_EQ(pl.p.Row(r), Row(kExpected[r - 1])) << "row " << r;
-        for (int c = 1, a = 0x70; c <= 69; a = pl.p.AttributeAt(r, c++))
-            if (pl.p.AttributeAt(r, c) != a)
-                changes += " " + std::to_string(r) + "," + std::to_string(c) + ":" +
-                           std::to_string(pl.p.AttributeAt(r, c));
-    }
-    EXPECT_EQ(changes, " 3,59:121 3,67:112 13,31:121 13,38:112 14,32:121 14,36:112");
-}
-
-TEST(Dispatch, HotZonesLaterZoneWinsSlotsOnlyOnADoubleClick) {
-    Player pl(0);
-    const std::tuple<int, int, int, std::string> kCases[] = {
-        {5, 59, 1, "I"}, {5, 58, 1, "P"},  {5, 8, 1, ""},   {9, 66, 1, kKeyPageUp}, {5, 50, 0, ""},
-        {10, 30, 1, ""}, {10, 30, 2, "0"}, {20, 5, 2, "3"}, {12, 30, 2, ""}};
-    for (const auto& [row, column, event, key] : kCases) {
-        pl.ctx.input = {"", 0, 1, event, column, row - 1};
-        EXPECT_EQ(HotZoneKey(pl.ctx), key) << row << "," << column << " event " << event;
-    }
-    pl.ctx.input = {kKeyEsc, 0, 2, 2, 60, 4};  // a right double-click on "(I)nterp." is Esc
-    EXPECT_EQ(KeyDispatch(pl.ctx), PassFlow::EndTitle);
-}
-
-TEST(Dispatch, ScrollLimitsSortKeysAndVolume) {
-    // Key, how often, ListTop and Volume before; "ListTop SortMode" and the volume field after,
-    // and the last volume sent.
-    const std::tuple<std::string, int, int, float, std::string> kCases[] = {
-        {kKeyPageDown, 1, 4, 400, "6 1 (-)  4   (+) "},  // from TrackCount - 2
-        {kKeyPageUp, 1, 3, 400, "1 1 (-)  4   (+) "},
-        {kKeyPageUp, 1, 6, 400, "2 1 (-)  4   (+) "},  // and not I
-        {"i", 1, 6, 400, "6 3 (-)  4   (+) 100"},      // after the fade-out
-        {"+", 5, 1, 400, "1 1 (-)  6.5 (+) 650"},
-        {"+", 2, 1, 950, "1 1 (-)  9.99(+) 999"},
-        {"-", 1, 1, 999, "1 1 (-)  9.5 (+) 950"},
-        {"-", 1, 1, 50, "1 1 (-)  0.5 (+) 50"}};
-    for (const auto& [key, times, top, volume, after] : kCases) {
-        Player pl(6);
-        pl.ctx.media.ListTop = top;
-        pl.ctx.media.Volume = volume;
-        for (int i = 0; i < times; ++i) pl.ctx.input.InputKey = key, KeyDispatch(pl.ctx);
-        RefreshFields(pl.ctx);
-        const std::string sent = pl.Trace("setaudio"), state = std::to_string(pl.ctx.media.ListTop);
-        EXPECT_EQ(state + " " + std::to_string(pl.ctx.playlist.SortMode) + " " +
-                      pl.p.Text(5, 4, 12) + " " + sent.substr(sent.rfind(' ') + 1),
-                  after);
+    for (const auto& [script, top, volume, expected] : kCases) {
+        Player pl(12);
+        Context& ctx = pl.ctx;
+        ctx.media.MediaAlias = MciOpen(pl.p, "Titel 4.mp3");
+        MciPlay(pl.p, ctx.media.MediaAlias);
+        ctx.media.CurrentIndex = 4, ctx.media.ListTop = top, ctx.media.Volume = volume;
+        ctx.playlist.SortMode = 0;
+        ctx.power.DownNow = 0, ctx.power.DownDeadline = ctx.power.DownRemaining = 30;
+        DrawScreen(ctx);
+        ctx.screen.ScreenState = 3;
+        pl.p.Script(0, 1000, script);
+        do {  // as the passes poll; a double-click comes after the click it begins with
+            ctx.input.InputPollOnce = 1;
+            WaitInput(ctx);
+        } while (ctx.input.InputKey.empty() &&
+                 (ctx.input.MouseEvent == 0 || script[0][1] == '@' || script[0][1] == '!'));
+        const uint64_t start = pl.p.now;
+        const int flow = static_cast<int>(KeyDispatch(ctx));
+        RefreshFields(ctx);
+        const char fade = pl.p.Text(2, 45, 11) == "Fade out..."   ? '2'
+                          : pl.p.Text(3, 40, 11) == "Fade out..." ? '3'
+                                                                  : '-';
+        char state[64];
+        std::snprintf(state, sizeof state, "%d %d %d %d %d %d %d %d %d %c ", ctx.media.ListTop,
+                      ctx.media.CurrentIndex, ctx.playlist.SortMode, ctx.power.DownRemaining,
+                      ctx.screen.ScreenState, flow, ctx.input.InputKey == kKeyEsc,
+                      pl.p.Row(1)[0] == ' ', static_cast<int>(pl.p.now - start), fade);
+        // The verb of a command with the alias alone, else its last word.
+        const std::string last = pl.p.mciLog.back().command;
+        const size_t cut = last.find(' ') == last.rfind(' ') ? 0 : last.rfind(' ') + 1;
+        EXPECT_EQ(state + pl.p.Text(5, 4, 12) + " " + last.substr(cut, last.find(' ', cut) - cut),
+                  expected)
+            << script[0];
+        EXPECT_TRUE(pl.p.Row(1)[0] == ' ' || pl.p.Text(2, 57, 10) == "Sortierung") << script[0];
+        // The credit line stands at row 7, column 15 while the title plays on, then goes.
+        EXPECT_EQ(pl.p.Written(7, 15) + pl.p.Dump(7, 7), script[0] == "c" ? kCreditLine : "(none)");
     }
 }
 
-TEST(Info, PagesAndTheClosingKeyIsDropped) {
-    Player pl(0);
-    pl.p.KeyAt(1000, kKeyEsc);  // only turns the page
-    pl.p.KeyAt(2000, "3");      // closes page 2, not a skip
-    pl.ctx.input.InputKey = "?";
-    EXPECT_EQ(KeyDispatch(pl.ctx), PassFlow::Continue);
-    EXPECT_EQ(pl.Written(2, 1), " Varlo Info");
-    EXPECT_EQ(pl.Written(4, 1, 1000), "Ebenso variiert die Startfenster Darstellung je nach ");
-    EXPECT_EQ(pl.Written(13, 1, 1000), "           by VarloTeam  - ver.1.2 -");
-    EXPECT_EQ(pl.p.now, 2000u);
-    EXPECT_EQ(pl.ctx.input.InputKey, "");
-    EXPECT_EQ(pl.ctx.screen.ScreenState, 1);
+TEST(Mci, AliasTextAndReplyNumbers) {
+    EXPECT_EQ(AliasText(1234567) + AliasText(0x00A1B2C3), "0012D68700A1B2C3");
+    const std::pair<const char*, uint32_t> kReplies[] = {
+        {"183000", 183000}, {"  \t\n42", 42},  {"12abc", 12}, {"playing", 0}, {"", 0},
+        {"0x1A", 0},        {"inf", 0},        {".", 0},      {"2.6", 3},     {"1e3", 1000},
+        {"-1", 0xFFFFFFFF}, {"4294967297", 1},
+    };
+    for (const auto& [reply, number] : kReplies) EXPECT_EQ(ReplyNumber(reply), number) << reply;
 }
 
-}  // namespace
-}  // namespace varlo
-
-namespace varlo {
-namespace {
-
-// The Esc that leaves the folder chooser is spent there: when the title ends in the same
-// pass, the next title follows without the quit prompt.
-TEST(Playback, EscThatLeavesTheChooserDoesNotAskToQuit) {
-    Player pl(3, 20000, 10000);
-    pl.p.KeyAt(5000, "o");
-    pl.p.KeyAt(8000, kKeyEsc);
-    EXPECT_THROW(PlayList(pl.ctx), fake::FakeStop);
-    for (const auto& w : pl.p.writes) EXPECT_NE(w.bytes, " Programm beenden ? J/N");
-    EXPECT_EQ(pl.Trace("open").substr(0, 9), "0 open 1;");
-    EXPECT_NE(pl.Trace("open").find("open 2"), std::string::npos);
-}
-
-// An earlier chooser's result must not count as a new folder: the prompt's chooser steps into
-// an empty folder, the scan falls back to the parent's chooser and Esc plays the parent; O and
-// Esc during playback then leave the title playing.
-TEST(Playback, OAndEscKeepTheTitleAfterAnEarlierChooserStepped) {
-    Player pl(0, 30000);
-    pl.p.AddMedia("C:\\Musik\\Titel 1.mp3", 60000);
-    pl.p.AddFolder("C:\\Musik\\Leer");
-    pl.p.currentFolder = "C:\\Musik";
-    BuildSortKeyFold(pl.ctx);
-    pl.p.KeyAt(500, "o");
-    pl.p.KeyAt(1000, "1");  // Leer
-    pl.p.KeyAt(1500, kKeyEnter);
-    pl.p.KeyAt(5000, kKeyEsc);  // the chooser in C:\Musik after " no Files found..."
-    pl.p.KeyAt(15000, "o");
-    pl.p.KeyAt(16000, kKeyEsc);
-    SortPromptAndScan(pl.ctx);
-    ASSERT_EQ(pl.ctx.playlist.TrackFile(1), "Titel 1.mp3");
-    EXPECT_THROW(PlayList(pl.ctx), fake::FakeStop);
-    EXPECT_EQ(pl.Trace("open close"), "0 open 1");
-    EXPECT_EQ(pl.p.currentFolder, "C:\\Musik");
+// Every operation's command string. The open sends the short path, or the long one in quotes
+// when 8.3 names are off; a missing file sends nothing, one the device refuses still gets its
+// time format; a failed query reads as 0 and the alias is 0 after a close that failed.
+TEST(Mci, CommandStringsOfEveryOperation) {
+    fake::FakePlatform p;
+    p.currentFolder = "C:\\Musik";
+    p.AddMedia("C:\\Musik\\Regen - Nordwind.mp3", 60000);
+    p.AddMedia("C:\\Musik\\notes.mp3", 1000, /*playable=*/false);
+    p.tickBase = 0x10;
+    p.Find("Regen - Nordwind.mp3")->shortName = "REGEN-~1.MP3";
+    uint32_t alias = MciOpen(p, "Regen - Nordwind.mp3");
+    MciClose(p, alias);
+    p.Find("Regen - Nordwind.mp3")->shortName = "";
+    p.now = 1;
+    EXPECT_EQ(MciOpen(p, "gone.mp3") + MciOpen(p, "notes.mp3"), 0u);
+    alias = MciOpen(p, "Regen - Nordwind.mp3");
+    EXPECT_EQ(alias, 0x11u);
+    // In the order written: the results of every operation.
+    std::string results;
+    for (uint32_t result :
+         {MciPlay(p, alias), (p.now += 1500, MciLength(p, alias)), MciPosition(p, alias),
+          MciStop(p, alias), MciSeek(p, alias, 0), MciResume(p, alias), MciSetVolume(p, alias, 361),
+          MciVolume(p, alias), MciSetLeftVolume(p, alias, 10), MciSetRightVolume(p, alias, 20),
+          MciLeftVolume(p, alias), MciRightVolume(p, alias), MciRewind(p, alias)}) {
+        results += std::to_string(result) + " ";
+    }
+    EXPECT_EQ(results, "0 60000 1500 0 0 0 0 361 0 0 10 20 0 ");
+    std::string sent;
+    for (std::string c; !(c = p.NextMci()).empty();) sent += c + "; ";
+    EXPECT_EQ(sent,
+              "open REGEN-~1.MP3 type MPEGVideo alias 00000010; set 00000010 time format ms; "
+              "close 00000010; open notes.mp3 type MPEGVideo alias 00000011; "
+              "set 00000011 time format ms; "
+              "open \"Regen - Nordwind.mp3\" type MPEGVideo alias 00000011; "
+              "set 00000011 time format ms; play 00000011; status 00000011 length; "
+              "status 00000011 position; stop 00000011; seek 00000011 to 0; resume 00000011; "
+              "setaudio 00000011 volume to 361; status 00000011 volume; "
+              "setaudio 00000011 left volume to 10; setaudio 00000011 right volume to 20; "
+              "status 00000011 left volume; status 00000011 right volume; stop 00000011; "
+              "seek 00000011 to start; ");
+    p.mciStatusFails = true;
+    EXPECT_EQ(MciLength(p, alias), 0u);
+    p.mciHook = [](const std::string&) { return std::optional<uint32_t>(263); };
+    EXPECT_NE(MciClose(p, alias), 0u);
+    EXPECT_EQ(alias, 0u);
+    EXPECT_EQ(WaveOutDeviceCount(p), 2u);
 }
 
 }  // namespace

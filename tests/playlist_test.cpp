@@ -1,7 +1,6 @@
 // The playlist: sort prompt, media scan, title and interpreter sort, folder chooser.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <tuple>
 
 #include "console/input.h"
@@ -15,26 +14,6 @@ namespace {
 
 using Keys = std::vector<std::string>;
 using S = std::string;
-
-// A blank 69 x 22 screen with texts placed at (row, column).
-Keys Page(const std::vector<std::tuple<int, int, S>>& texts) {
-    Keys rows(22, S(69, ' '));
-    for (const auto& [r, c, text] : texts) rows[r - 1].replace(c - 1, text.size(), text);
-    return rows;
-}
-
-// The chooser's page: row 1 through OemPrint ("\201" is the OEM u-umlaut), names from slot 1 on.
-Keys ChooserPage(const S& own, const Keys& names) {
-    std::vector<std::tuple<int, int, S>> t = {
-        {3, 1, " up"},   {3, 67, "Pg"},    {4, 67, "up"}, {21, 67, "Pg"},
-        {22, 1, "down"}, {22, 66, "down"}, {1, 21, own},  {1, 2, "Hier \201bernehmen >>"}};
-    for (int k = 0; k < static_cast<int>(names.size()); ++k) {
-        t.emplace_back(2 * k + 4, 1, std::to_string(k) + ")");
-        t.emplace_back(2 * k + 4, 34 - static_cast<int>(names[k].size() / 2), names[k]);
-        t.emplace_back(2 * k + 5, 6, "          -           -           -           -");
-    }
-    return Page(t);
-}
 
 // C:\ holds w.wav; C:\Musik b - Band.mp3, a - Band.ogg, c.flac and the folders Rock (z.ogg,
 // y.ogg), Pop (empty), Jazz; C:\Viele holds F1001 to F1600.
@@ -51,17 +30,10 @@ struct Rig : fake::FakePlatform {
         for (int i = 1001; i <= 1600; ++i) AddFolder("C:\\Viele\\F" + std::to_string(i));
         currentFolder = folder;
     }
-    // Runs f after scripting item k at now + k x step ("@row,column" is a click, a key name one
-    // key, other text typed) until f returns or the clock passes stopAt; the error f raised, or 0.
+    // Runs f on the script (fake::FakePlatform::Script) until f returns or the clock passes
+    // stopAt; the error f raised, or 0.
     int Run(void (*f)(Context&), const Keys& items = {}, uint64_t step = 0) {
-        uint64_t at = now;
-        for (const S& item : items) {
-            int row = 0, column = 0;
-            std::sscanf(item.c_str(), "@%d,%d", &row, &column) == 2 ? ClickAt(at, row, column)
-            : item.size() == 1 || item[0] == '\0'                   ? KeyAt(at, item)
-                                                                    : KeysAt(at, item);
-            at += step;
-        }
+        Script(now, step, items);
         try {
             f(ctx);
         } catch (const fake::FakeStop&) {
@@ -109,7 +81,6 @@ TEST(Scan, Prompt) {
         {{"2"}, 1, {2, ".ogg", 1, 0}},
         {{kKeyEsc}, 2, {2, ".ogg", 1, 0}},
         {{"x"}, 3, {3, ".ogg", 1, 0}},
-        {{"@3,28"}, 1, {2, ".ogg", 1, 0}},
         {{"d", "flac, mp3", kKeyEnter}, 3, {3, ".flac", 1, 20}},
         {{"d", " \"mp4\b3\" ", kKeyEnter}, 3, {3, ".mp3", 1, 20}},
         {{"", "d", kKeyEnter}, 3, {1, "", 3, 62}},  // no filter, and the prompt counts afresh
@@ -126,10 +97,25 @@ TEST(Scan, Prompt) {
         r.Run(SortPromptAndScan, script, 1000);
         EXPECT_EQ(std::tuple(r.pl.SortMode, r.pl.ExtFilter, r.pl.TrackCount, r.now / 100), want);
     }
+    // The line typed after D is echoed after ">" below the prompt; Backspace takes a character,
+    // on the row before when the line has run on into the next one.
+    Rig typed;
+    std::string echo;
+    typed.At(2900, [&] { echo = typed.Dump(7, 8); });
+    typed.stopAt = 3000;
+    typed.Run(SortPromptAndScan, {"d", "a b\bc" + S(66, 'x') + "\b\by"}, 1000);
+    EXPECT_EQ(echo, "\n>a c" + S(64, 'x') + "y");
+    // Seeded with month x second x hour when the prompt ends: December, 22:30:15.
+    Rig seeded;
+    seeded.Run(SortPromptAndScan, {"1"});
+    Random rng;
+    rng.Seed(12 * 15 * 22);
+    for (int k = 0; k < 2 * 2 * 3; ++k) rng.Draw(3);
+    EXPECT_EQ(seeded.pl.Rng.Next(), rng.Next());
     Rig empty;
     empty.stopAt = 3000;
     empty.Run(SortPromptAndScan, {"d", "wav", kKeyEnter}, 1000);  // nothing found: 2 s to read it
-    EXPECT_EQ(empty.Screen(), Page({{1, 1, " suche Titel..."}, {2, 1, " no Files found..."}}));
+    EXPECT_EQ(empty.Dump(), "\n suche Titel...\n no Files found...");
 }
 
 TEST(Sort, TitleInterpreterAndRandomOrder) {
@@ -155,10 +141,32 @@ TEST(Sort, TitleInterpreterAndRandomOrder) {
     };
     Keys input;  // reversed
     for (const auto& c : cases) input.insert(input.begin(), std::get<0>(c));
+    // Random order: 2 x TrackCount pairs of draws on the title order, each pair that differs
+    // exchanged (a new Random starts at seed 0).
+    Keys shuffled(input.rbegin(), input.rend());
+    Random rng;
+    for (size_t k = 0, n = shuffled.size(); k < 2 * n; ++k) {
+        const int a = rng.Draw(static_cast<int>(n)), b = rng.Draw(static_cast<int>(n));
+        std::swap(shuffled[a - 1], shuffled[b - 1]);
+    }
+    // Two names are sorted, one is split all the same.
+    EXPECT_EQ(Rig().Sorted({"B - z.mp3", "a - y.mp3"}, 3), Keys({"a - y.mp3", "B - z.mp3"}));
+    Rig one;
+    one.Sorted({"Regen - Nordwind.mp3"}, 1);
+    EXPECT_EQ(one.pl.TrackTitle(1) + "|" + one.pl.TrackInterpreter(1), "Regen|Nordwind");
+    std::string folded;  // the first byte of each group of the fold table; bytes that stay
+    for (int b : {0xC4, 0xD6, 0x81, 0x88, 0x93, 0xA1, 0x80, 0x87, 0x91, 0xA0, 0xDF, 0xE9})
+        folded += static_cast<char>(one.pl.SortKeyFold[b]);
+    EXPECT_EQ(folded, "AOUEOI\x80\x87\x91\xA0\xDF\xE9");
+    Rig two;  // the byte order, for two names too: unsigned bytes, no folding
+    two.pl.TrackFile(1) = "\344", two.pl.TrackFile(2) = "b", two.pl.TrackFile(3) = "B";
+    two.pl.TrackCount = 2;
+    SortByteOrder(two.ctx);
+    EXPECT_EQ(two.pl.TrackFile(1) + two.pl.TrackFile(2) + two.pl.TrackFile(3), "b\344B");
     for (int mode : {1, 2, 3}) {
-        Rig r, again;  // random order: the same seed (0 on a new Random) gives the same order
+        Rig r;
         const Keys files = r.Sorted(input, mode);
-        EXPECT_EQ(again.Sorted(input, mode), files);
+        EXPECT_EQ(files, mode == 1 ? shuffled : files);
         EXPECT_EQ(files == Keys(input.rbegin(), input.rend()), mode == 2);
         for (size_t i = 0; i < cases.size() && mode > 1; ++i) {
             const auto& [name, place, shown] = cases[i];
@@ -169,51 +177,55 @@ TEST(Sort, TitleInterpreterAndRandomOrder) {
     }
 }
 
-TEST(Chooser, Pages) {
-    Rig r, root("C:\\"), umlaut("C:\\Musik\\\334ber"), many("C:\\Viele");
-    umlaut.AddFolder("C:\\Musik\\\334ber\\M\344rz");  // OemPrint on row 1 only
-    for (auto& [x, keys, page] : std::vector<std::tuple<Rig*, Keys, Keys>>{
-             {&r, {}, ChooserPage("Musik", {"..", "Rock", "Pop", "Jazz"})},
-             {&root,
-              {"0"},
-              ChooserPage(" \\ (Root)", {"\\", "Musik", "Viele"})},  // only read again
-             {&umlaut, {}, ChooserPage("\232ber", {"..", "M\344rz"})},
-             {&many, Keys(80, kKeyPageDown), ChooserPage("Viele", {"F1499"})}}) {  // 499 of 600
-        x->stopAt = 2000;
-        x->Run(FolderChooser, keys);
-        EXPECT_EQ(x->Screen(), page);
-    }
-}
-
 TEST(Chooser, KeysClicksAndTheChosenFolder) {
     // start, script, ChosenFolder before; then ChosenFolder, the current folder and FolderTop
     const S musik = "C:\\Musik", rock = "C:\\Musik\\Rock", viele = "C:\\Viele";
+    Keys down80(80, kKeyPageDown);
+    down80.push_back(kKeyEsc);
     const std::tuple<S, Keys, S, std::tuple<S, S, int>> cases[] = {
         {musik, {kKeyEnter}, "", {"", musik, 1}},  // equal to where it started: emptied
         {musik, {"1", kKeyEnter}, "", {rock, rock, 1}},
         {musik, {kKeyEsc}, "X:\\Alt", {"", musik, 1}},  // an earlier result does not survive
         {rock, {"0", kKeyEsc}, "", {musik, musik, 1}},
-        {musik, {"@3,5", kKeyEsc}, "", {"\\", "C:\\", 1}},  // a click on slot 1 (..), upper row
         {"C:\\", {"0", "1", kKeyEsc}, "", {"C:\\\\Musik", musik, 1}},  // X:\ + "\" + name
         {musik, {"5", kKeyEsc}, "", {"", musik, 1}},  // beyond the list: read again
+        {viele, {"7", kKeyEsc}, "", {viele + "\\F1007", viele + "\\F1007", 1}},
+        {"C:\\Z", {"0", kKeyEsc}, "", {"\\", "C:\\", 1}},  // a path of 4 characters has ".."
+        {viele, down80, "", {"", viele, 500}},             // 499 of 600 are listed
         {viele, {kKeyPageDown, kKeyDown, kKeyPageDown, kKeyEsc}, "", {"", viele, 16}},
         {viele, {kKeyPageDown, kKeyUp, kKeyPageUp, kKeyUp, kKeyEsc}, "", {"", viele, 1}},
-        {musik, {kKeyPageDown, "@4,1", kKeyEsc}, "", {"", musik, 3}},  // "0)" lies in the Up zone
-        {musik, {"@1,69", "1", kKeyEsc}, "", {"", musik, 1}},          // row 1 accepts
     };
     for (const auto& [start, script, before, expected] : cases) {
         Rig r(start);
         r.pl.ChosenFolder = before;
+        r.stopAt = 2000;
         r.Run(FolderChooser, script);
         EXPECT_EQ(std::tuple(r.pl.ChosenFolder, r.currentFolder, r.pl.FolderTop), expected);
-        EXPECT_EQ(r.Screen(), Page({}));
+        EXPECT_EQ(r.Dump(), "");
     }
 }
 
-TEST(Playlist, AFolderRemovedMeanwhileIsPathNotFound) {
+// At a drive root the first entry is "\" ("0" only reads the list again) and row 1 names the
+// root. A page has eight slots, the last at rows 18 and 19.
+TEST(Chooser, RootAndEightSlots) {
+    Rig root("C:\\"), many("C:\\Viele");
+    root.stopAt = many.stopAt = 1000;
+    root.Run(FolderChooser, {"0"});
+    many.Run(FolderChooser);
+    EXPECT_EQ(root.Dump(1, 1) + "|" + root.Text(4, 33, 3) + "|" + many.Text(18, 1, 2) +
+                  many.Text(20, 1, 2),
+              "\n Hier \u00fcbernehmen >>  \\ (Root)| \\ |7)  ");
+}
+
+// A folder removed meanwhile (with its parent) is "Path not found"; a sub-folder whose
+// attributes the system refuses to give is the error of that refusal.
+TEST(Playlist, FolderErrorsEndInTheErrorReport) {
     for (void (*run)(Context&) : {FolderChooser, SortPromptAndScan}) {
-        EXPECT_EQ(Rig("C:\\Weg\\Innen").Run(run, {"0"}), kErrPathNotFound);  // with its parent
+        EXPECT_EQ(Rig("C:\\Weg\\Innen").Run(run, {"0"}), kErrPathNotFound);
     }
+    Rig refused;
+    refused.attributeErrors["C:\\Musik\\Pop"] = kSysAccessDenied;
+    EXPECT_EQ(refused.Run(FolderChooser), 70);  // Permission denied
 }
 
 }  // namespace

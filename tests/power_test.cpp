@@ -16,22 +16,21 @@ using Strings = std::vector<std::string>;
 // handed to the system is kept in `runs`; one that starts puts the computer to sleep for 8 hours,
 // as hibernation does (after a shut-down nothing looks at the clock).
 struct Pc : fake::FakePlatform {
-    Strings env, runs;
+    Strings runs;
     const uint32_t startError;
     Context ctx{*this};
 
     explicit Pc(Strings entries = {}, const Strings& files = {}, uint32_t fails = 0)
-        : env(std::move(entries)), startError(fails) {
+        : startError(fails) {
+        environment = std::move(entries);
         for (auto& f : files) AddFile(f.substr(f[0] == '+'), "", f[0] == '+' ? kAttrHidden : 0);
     }
-    Strings EnvironmentEntries() override { return env; }
     uint32_t StartProcess(const std::string& line) override {
         runs.push_back(line);
         if (startError == 0) now += 8 * 60 * kMin;
         return startError;
     }
     LocalTime Now() override { return {0, 0, 0, int(now / 3600000 % 24), int(now / kMin % 60), 0}; }
-    std::string Trimmed(int r) const { return Row(r).erase(Row(r).find_last_not_of(' ') + 1); }
     // The run-time error number that f raises; 0 when it returns, -1 when the program ends.
     static int Outcome(auto f) try { return f(), 0; } catch (const RuntimeError& error) {
         return error.number();
@@ -82,7 +81,7 @@ TEST(DownTimer, CountsDownAcrossMidnightAndPowersOffAfterTheTitle) {
         const int got = Pc::Outcome([&] { DownCheck(t.ctx); });
         EXPECT_EQ(std::tuple(got, t.ctx.power.DownRemaining, int(t.now % kMin), t.runs),
                   std::tuple(end, left, ms, Strings(ms > 0, "c:\\dummi.cmd")));
-        EXPECT_EQ(t.Trimmed(2), ms > 0 ? ">>c:\\dummi.cmd<<" : "");
+        EXPECT_EQ(t.Dump(2, 2), ms > 0 ? "\n>>c:\\dummi.cmd<<" : "");
     }
 }
 
@@ -118,8 +117,8 @@ TEST(PowerProbe, FindsHibernationAndShutdownExeAndBuildsTheCommand) {
         Pc t(env, files);
         PowerProbe(t.ctx);
         const PowerGroup& p = t.ctx.power;
-        EXPECT_EQ(std::tuple(p.PowerMode, p.PowerCommand, t.Trimmed(1), t.now, p.DownPreset),
-                  std::tuple(mode, command, row1, ms, "30"));
+        EXPECT_EQ(std::tuple(p.PowerMode, p.PowerCommand, t.Dump(1, 1), t.now, p.DownPreset),
+                  std::tuple(mode, command, "\n" + row1, ms, "30"));
         EXPECT_EQ(t.Content("c:\\dummi.cmd"), command == "c:\\dummi.cmd" ? script : "");
     }
     Pc readOnly({shell, home}, {hib, link});

@@ -1,6 +1,7 @@
 #include "fake/fake_platform.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 
@@ -92,6 +93,24 @@ void FakePlatform::DoubleClickAt(uint64_t at, int row, int column, int buttons) 
     ClickAt(at, row, column, buttons);
     MouseAt(at, row, column, 2, buttons);
     MouseAt(at, row, column, 8, buttons);
+}
+
+void FakePlatform::Script(uint64_t at, uint64_t step, const std::vector<std::string>& items) {
+    for (const std::string& item : items) {
+        int row = 0, column = 0;
+        if (std::sscanf(item.c_str(), "@@%d,%d", &row, &column) == 2) {
+            DoubleClickAt(at, row, column);
+        } else if (std::sscanf(item.c_str(), "@!%d,%d", &row, &column) == 2) {
+            DoubleClickAt(at, row, column, 2);
+        } else if (std::sscanf(item.c_str(), "@%d,%d", &row, &column) == 2) {
+            ClickAt(at, row, column);
+        } else if (item.size() == 1 || (item.size() == 2 && item[0] == '\0')) {
+            KeyAt(at, item);
+        } else {
+            KeysAt(at, item);
+        }
+        at += step;
+    }
 }
 
 InputItem FakePlatform::ReadInputItem() {
@@ -224,6 +243,11 @@ std::vector<FolderEntry> FakePlatform::SearchFolder(const std::string& pattern) 
 }
 
 std::optional<uint32_t> FakePlatform::FileAttributes(const std::string& path, uint32_t* error) {
+    for (const auto& [refused, code] : attributeErrors) {
+        if (Upper(Absolute(refused)) != Upper(Absolute(path))) continue;
+        if (error) *error = code;
+        return std::nullopt;
+    }
     if (Node* node = Find(path)) return node->attributes;
     if (error) *error = Find(Parent(Absolute(path))) ? kSysFileNotFound : kSysPathNotFound;
     return std::nullopt;
@@ -322,6 +346,33 @@ Device* FakePlatform::Open() {
     if (devices.size() != 1) return nullptr;
     Advance(devices.begin()->second);
     return &devices.begin()->second;
+}
+
+std::string FakePlatform::MciTrace(const std::string& verbs, uint64_t from, uint64_t to) const {
+    std::string out;
+    uint64_t first = 0;
+    for (const auto& [at, c, result] : mciLog) {
+        const std::string verb = c.substr(0, c.find(' '));
+        if (at < from || at >= to ||
+            (" " + verbs + " ").find(" " + verb + " ") == std::string::npos) {
+            continue;
+        }
+        std::string arg = c.find(' ') == c.rfind(' ') ? "" : c.substr(c.rfind(' '));
+        if (verb == "open") {
+            arg = c.substr(4, c.rfind(" type MPEGVideo") - 4);
+            arg.erase(std::remove(arg.begin(), arg.end(), '"'), arg.end());
+        }
+        if (out.empty()) first = at;
+        out += (out.empty() ? "" : "; ") + std::to_string(at - first) + " " + verb + arg;
+    }
+    return out;
+}
+
+std::string FakePlatform::Written(int row, int column, uint64_t from) const {
+    for (const auto& w : writes) {
+        if (w.at >= from && w.row == row && w.column == column) return w.bytes;
+    }
+    return "(none)";
 }
 
 std::string FakePlatform::NextMci() {

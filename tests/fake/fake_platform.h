@@ -85,6 +85,10 @@ class FakePlatform : public Platform {
     void MouseAt(uint64_t at, int row, int column, int eventCode, int buttons);
     void ClickAt(uint64_t at, int row, int column, int buttons = 1);  // press + release
     void DoubleClickAt(uint64_t at, int row, int column, int buttons = 1);
+    // Item k of `items` at `at` + k x `step`: "@row,column" a left click, "@@row,column" a
+    // left double-click, "@!row,column" a right one; a single character, or character 0 and
+    // a scan code, one key; any other text typed, one item per character, all at that time.
+    void Script(uint64_t at, uint64_t step, const std::vector<std::string>& items);
     size_t PendingInput() const { return input_.size(); }
 
     // Folder tree. Paths are absolute Windows paths ("C:\Musik\a.mp3"), case-insensitive.
@@ -97,6 +101,8 @@ class FakePlatform : public Platform {
     std::string Absolute(const std::string& path) const;  // resolved against the current folder
     std::vector<std::string> Children(const std::string& folder) const;  // names, in order
     std::string currentFolder = "C:\\";
+    // Paths whose attribute query the system refuses, with the error code it gives.
+    std::map<std::string, uint32_t> attributeErrors;
 
     std::vector<std::string> environment;
     std::vector<std::string> started;                             // command lines of StartProcess
@@ -108,7 +114,17 @@ class FakePlatform : public Platform {
     uint16_t AttributeAt(int r, int c) const { return grid_[r - 1][c - 1].attribute; }
     std::vector<std::string> Screen() const;  // 22 rows
     std::string ScreenText() const;           // rows joined by '\n', trailing blanks cut
+    // The screen as a person reads it, in UTF-8 (code page 437 shown as the console shows it):
+    // "\n" before every row, trailing blanks cut, nothing after the last row that is not blank.
+    // Written out as a raw string, a test's expected screen is the 22 rows as they look.
+    // Dump(first, last) is rows first to last alone.
+    std::string Dump(int firstRow = 1, int lastRow = 22) const;
+    // The cells that are not black on light grey, as runs "row,first-last:attribute" joined by
+    // blanks, row by row.
+    std::string Colours() const;
     std::vector<WriteRecord> writes;
+    // The bytes of the first write at row, column from the time `from` on; "(none)".
+    std::string Written(int row, int column, uint64_t from = 0) const;
     int cursorRow = 1, cursorColumn = 1;
     uint16_t attribute = 7;
     bool cursorVisible = true, mouseEnabled = false;
@@ -119,6 +135,11 @@ class FakePlatform : public Platform {
     std::vector<MciRecord> mciLog;
     std::map<std::string, Device> devices;  // by alias text
     size_t maxOpenDevices = 0;
+    // The logged commands in [from, to) whose verb is one of the blank-separated `verbs`, as
+    // "ms verb argument; ...": ms counted from the first of them, the argument the command's
+    // last word, none after the alias, the path for an open.
+    std::string MciTrace(const std::string& verbs, uint64_t from = 0,
+                         uint64_t to = UINT64_MAX) const;
     // Removes and returns the oldest logged command ("" when the log is used up).
     std::string NextMci();
     size_t mciRead = 0;  // how many NextMci has consumed
