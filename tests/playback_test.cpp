@@ -11,6 +11,8 @@
 #include "console/screen.h"
 #include "fake/fake_platform.h"
 #include "media/mci.h"
+#include "playlist/scan.h"
+#include "playlist/sort.h"
 #include "power/down_timer.h"
 
 namespace varlo {
@@ -284,6 +286,28 @@ TEST(Mci, CommandStringsOfEveryOperation) {
     EXPECT_NE(MciClose(p, alias), 0u);
     EXPECT_EQ(alias, 0u);
     EXPECT_EQ(WaveOutDeviceCount(p), 2u);
+}
+
+// An earlier chooser's result is no new folder: the prompt's chooser steps into an empty
+// folder, the scan falls back to the parent's chooser and Esc plays the parent; O and Esc
+// during playback then leave the title playing.
+TEST(Playback, OAndEscKeepTheTitleAfterAnEarlierChooserStepped) {
+    Player pl(0, 30000);
+    pl.p.AddMedia("C:\\Musik\\Titel 1.mp3", 60000);
+    pl.p.AddFolder("C:\\Musik\\Leer");
+    pl.p.currentFolder = "C:\\Musik";
+    BuildSortKeyFold(pl.ctx);
+    pl.p.KeyAt(500, "o");
+    pl.p.KeyAt(1000, "1");  // Leer
+    pl.p.KeyAt(1500, kKeyEnter);
+    pl.p.KeyAt(5000, kKeyEsc);  // the chooser in C:\Musik after " no Files found..."
+    pl.p.KeyAt(15000, "o");
+    pl.p.KeyAt(16000, kKeyEsc);
+    SortPromptAndScan(pl.ctx);
+    EXPECT_THROW(PlayList(pl.ctx), fake::FakeStop);
+    EXPECT_EQ(pl.p.MciTrace("open close").substr(pl.p.MciTrace("open close").find(' ')),
+              " open Titel 1.mp3");
+    EXPECT_EQ(pl.p.currentFolder, "C:\\Musik");
 }
 
 }  // namespace
