@@ -3,6 +3,8 @@
 // them into the characters of its own system here, and nowhere else.
 #pragma once
 
+#include <string>
+
 namespace varlo {
 
 // The character a console shows for a byte of code page 437, box drawing and the glyphs
@@ -16,5 +18,9 @@ char16_t Windows1252ToUnicode(unsigned char byte);
 
 // The Windows-1252 byte of a character; "?" when Windows-1252 has none.
 char UnicodeToWindows1252(char32_t character);
+
+// The UTF-8 bytes of a character of the tables above (none lies beyond U+FFFF), appended to
+// out; for the sides and tools that show the console as UTF-8 text.
+void AppendUtf8(std::string& out, char16_t c);
 
 }  // namespace varlo

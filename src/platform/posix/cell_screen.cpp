@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "platform/code_pages.h"
-#include "platform/posix/drive_view.h"
 
 namespace varlo {
 

@@ -57,19 +57,6 @@ std::vector<std::string> PosixNames(std::string_view posixPath) {
 
 }  // namespace
 
-void AppendUtf8(std::string& out, char16_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 DriveView::DriveView() {
     Mount("Z:\\", "/");
 }

@@ -48,7 +48,5 @@ class DriveView {
 // UTF-8 and a "\" inside a POSIX name (a separator on the player's side) become "?".
 std::string Utf8ToWindows1252(std::string_view utf8);
 std::string Windows1252ToUtf8(std::string_view ansi);
-// The UTF-8 bytes of a character of the code page tables, appended to out.
-void AppendUtf8(std::string& out, char16_t c);
 
 }  // namespace varlo
