@@ -89,6 +89,8 @@ TEST(Pause, FadesStopsBlinksAndContinuesFromTheLastPosition) {
     std::string paused;
     pl.p.At(5500, [&] { paused = pl.p.Text(2, 45, 11); });
     pl.p.At(6500, [&] { paused += pl.p.Dump(2, 5); });
+    std::string after;  // once faded in, the status field is blank again
+    pl.p.At(9000, [&] { after = "[" + pl.p.Text(2, 45, 12) + "]"; });
     EXPECT_THROW(PlayList(pl.ctx), fake::FakeStop);
     EXPECT_EQ(pl.p.MciTrace("setaudio stop seek play open close", 5000),
               kFadeOut +
@@ -101,6 +103,7 @@ TEST(Pause, FadesStopsBlinksAndContinuesFromTheLastPosition) {
 ║  (-)  4   (+)                                >          (I)nterp. ║)");
     EXPECT_EQ(pl.p.Written(4, 27, 6600) + pl.p.Written(4, 27, 7000) + pl.p.Written(2, 45, 7000),
               ">> Pause <<<< Pause >>Fade in...  ");
+    EXPECT_EQ(after, "[            ]");
 }
 
 // Closed at the Esc; the answer "n" leaves the prompt on screen with the pass's fields around
