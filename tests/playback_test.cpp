@@ -178,7 +178,8 @@ TEST(Dispatch, EveryCommandOfThePlaybackScreen) {
         {{"1"}, 5, 400, "5 5 0 30 3 2 0 0 1200 3 (-)  4   (+) close"},
         {{"2"}, 5, 400, "5 6 0 30 3 2 0 0 1200 3 (-)  4   (+) close"},
         {{"3"}, 5, 400, "5 7 0 30 3 2 0 0 1200 3 (-)  4   (+) close"},
-        {{"2"}, 11, 400, "11 11 0 30 3 2 0 0 1200 3 (-)  4   (+) close"},  // the last title
+        {{"2"}, 11, 400, "11 11 0 30 3 2 0 0 1200 3 (-)  4   (+) close"},    // the last title
+        {{"1", "+"}, 5, 400, "5 5 0 30 3 2 0 0 1200 3 (-)  4   (+) close"},  // + in the fade
         {{"@@19,30"}, 5, 400, "5 7 0 30 3 2 0 0 1200 3 (-)  4   (+) close"},
         {{"@19,30"}, 5, 400, "5 4 0 30 3 0 0 0 0 - (-)  4   (+) play"},
         {{"d"}, 5, 400, "5 4 0 25 3 0 0 0 0 - (-)  4   (+) play"},
@@ -230,6 +231,10 @@ TEST(Dispatch, EveryCommandOfThePlaybackScreen) {
         EXPECT_TRUE(pl.p.Row(1)[0] == ' ' || pl.p.Text(2, 57, 10) == "Sortierung") << script[0];
         // The credit line stands at row 7, column 15 while the title plays on, then goes.
         EXPECT_EQ(pl.p.Written(7, 15) + pl.p.Dump(7, 7), script[0] == "c" ? kCreditLine : "(none)");
+        // What was typed while the command ran is gone, not left for the next pass.
+        ctx.input.InputPollOnce = 1;
+        WaitInput(ctx);
+        EXPECT_EQ(ctx.input.InputKey, "") << script[0];
     }
 }
 

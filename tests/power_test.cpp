@@ -83,6 +83,9 @@ TEST(DownTimer, CountsDownAcrossMidnightAndPowersOffAfterTheTitle) {
                   std::tuple(end, left, ms, Strings(ms > 0, "c:\\dummi.cmd")));
         EXPECT_EQ(t.Dump(2, 2), ms > 0 ? "\n>>c:\\dummi.cmd<<" : "");
     }
+    // The number as typed, its sign included; the clamp to 1 comes after it.
+    EXPECT_EQ(std::tuple(PresetNumber(" -12 Min"), PresetNumber("+7"), PresetNumber("- 3")),
+              std::tuple(-12, 7, 0));
 }
 
 // Environment and files -> PowerMode, PowerCommand, row 1, the ms its messages stand, and

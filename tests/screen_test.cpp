@@ -204,8 +204,8 @@ TEST(Zones, PlaybackScreenSingleAndDoubleClicks) {
         "9,69:U "
         "10,1:0 10,69:0 11,69:0 12,1:. 13,1:1 "
         "14,69:1 15,69:. 16,1:2 17,69:2 18,1:. 19,1:3 20,69:3 21,1:n 22,4:n 21,5:. 21,65:. "
-        "21,66:N 22,69:N ";
-    std::string single = kCells;  // a single click on a slot does nothing
+        "21,66:N 22,69:N 9,70:U 23,1:n 23,70:N ";  // a larger terminal: beyond the screen
+    std::string single = kCells;                   // a single click on a slot does nothing
     for (size_t at = 0; (at = single.find(':', at) + 1) != 0;)
         if (single[at] >= '0' && single[at] <= '3') single[at] = '.';
     fake::FakePlatform p;
@@ -256,7 +256,8 @@ TEST(Zones, SortPrompt) {
 TEST(Zones, FolderChooser) {
     const std::string kCells =
         "1,1:E 1,69:E 2,1:. 2,69:. 3,1:u 4,4:u 3,5:1 4,65:1 3,66:U 4,69:U 5,1:2 6,69:2 7,1:3 "
-        "16,69:7 17,1:8 18,69:8 19,1:. 20,69:. 21,1:n 22,4:n 21,5:. 22,65:. 21,66:N 22,69:N ";
+        "16,69:7 17,1:8 18,69:8 19,1:. 20,69:. 21,1:n 22,4:n 21,5:. 22,65:. 21,66:N 22,69:N "
+        "3,70:1 22,70:. ";  // a larger terminal: Pg ends at the edge, a slot takes its row
     EXPECT_EQ(Walk(kCells,
                    [](int, int, const std::string& click) {
                        fake::FakePlatform p;
