@@ -35,8 +35,12 @@ TEST(StartUp, NoSoundDeviceRefusedConsoleAndTheConsoleSet) {
     EXPECT_EQ(refused.Dump() + "|" + std::to_string(refused.now),
               "\n>>Fehler: 5 , 0 ,Illegal function call<<|500");
     ok.stopAt = 100;
+    ok.SetTextAttribute(7);  // what the shell left, in its own colours
+    ok.SetCursor(3, 1);
+    ok.WriteText("C:\\Musik>varlo mp3");
     Context ctx(ok);
     EXPECT_THROW(StartUp(ctx, " mp3 "), fake::FakeStop);
+    EXPECT_EQ(ok.Dump() + "|" + ok.Colours(), "\nkein Ruhemodus > down beendet alles|");
     EXPECT_EQ(std::vector<int>({ok.consoleColumns, ok.consoleRows, ok.windowX, ok.windowY,
                                 ok.attribute, ctx.playlist.SortMode}),
               std::vector<int>({69, 22, 80, 40, 0 + 16 * 7, 1}));
