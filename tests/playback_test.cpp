@@ -85,24 +85,25 @@ TEST(Pause, FadesStopsBlinksAndContinuesFromTheLastPosition) {
     pl.p.KeyAt(5000, "p");
     pl.p.KeysAt(5100, "xp");    // typed during the fade: dropped when the pause starts
     pl.p.ClickAt(7200, 5, 60);  // beside the play symbol: nothing
-    pl.p.ClickAt(7500, 5, 46);  // on it, in the third blink phase
+    pl.p.ClickAt(8100, 5, 46);  // on it, in the fourth blink phase
     std::string paused;
     pl.p.At(5500, [&] { paused = pl.p.Text(2, 45, 11); });
     pl.p.At(6500, [&] { paused += pl.p.Dump(2, 5); });
     std::string after;  // once faded in, the status field is blank again
-    pl.p.At(9000, [&] { after = "[" + pl.p.Text(2, 45, 12) + "]"; });
+    pl.p.At(9600, [&] { after = "[" + pl.p.Text(2, 45, 12) + "]"; });
     EXPECT_THROW(PlayList(pl.ctx), fake::FakeStop);
     EXPECT_EQ(pl.p.MciTrace("setaudio stop seek play open close", 5000),
               kFadeOut +
-                  "; 1200 stop; 2550 seek 4980; 2550 play; 2550 setaudio 1; "
-                  "2850 setaudio 121; 3150 setaudio 241; 3450 setaudio 361");
+                  "; 1200 stop; 3150 seek 4980; 3150 play; 3150 setaudio 1; "
+                  "3450 setaudio 121; 3750 setaudio 241; 4050 setaudio 361");
     EXPECT_EQ(paused, R"(Fade out...
 ║(O)rdner              gefundene Titel: 2               Sortierung  ║
 ║(?)                                                      (Z)ufall  ║
 ║(R)  Volume              << Pause >>       (P)lay        (T)itel   ║
 ║  (-)  4   (+)                                >          (I)nterp. ║)");
-    EXPECT_EQ(pl.p.Written(4, 27, 6600) + pl.p.Written(4, 27, 7000) + pl.p.Written(2, 45, 7000),
-              ">> Pause <<<< Pause >>Fade in...  ");
+    EXPECT_EQ(pl.p.Written(4, 27, 6600) + pl.p.Written(4, 27, 7000) + pl.p.Written(4, 27, 7600) +
+                  pl.p.Written(2, 45, 7000),
+              ">> Pause <<<< Pause >>>> Pause <<Fade in...  ");
     EXPECT_EQ(after, "[            ]");
 }
 
