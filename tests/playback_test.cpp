@@ -204,8 +204,8 @@ TEST(Dispatch, EveryCommandOfThePlaybackScreen) {
         ctx.media.CurrentIndex = 4, ctx.media.ListTop = top, ctx.media.Volume = volume;
         ctx.playlist.SortMode = 0;
         ctx.power.DownNow = 0, ctx.power.DownDeadline = ctx.power.DownRemaining = 30;
-        DrawScreen(ctx);
-        ctx.screen.ScreenState = 3;
+        DrawScreen(ctx);  // and the list window, as the first pass draws them
+        DrawListWindow(ctx);
         pl.p.Script(0, 1000, script);
         do {  // as the passes poll; a double-click comes after the click it begins with
             ctx.input.InputPollOnce = 1;
