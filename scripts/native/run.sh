@@ -17,61 +17,10 @@ export WINEPREFIX="$VW_ROOT/build/native-wine-prefix"
 export VW_TMUX_SOCKET=varlo-native-$$
 source "$VW_ROOT/scripts/wine/lib.sh"
 
-suite_start=$(date +%s)
-for file in "$VN_EXE" "$VW_EXE"; do
-    if [ ! -x "$file" ]; then
-        echo "no $file: run scripts/build.sh native mingw first"
-        echo "0 passed, 1 failed"
-        exit 1
-    fi
-done
-for tool in wine wineboot wineserver tmux pulseaudio python3; do
-    if ! command -v "$tool" > /dev/null; then
-        echo "missing $tool: run scripts/setup.sh first"
-        echo "0 passed, 1 failed"
-        exit 1
-    fi
-done
+vw_need "$VN_EXE" "$VW_EXE" wine wineboot wineserver tmux pulseaudio python3
+vw_begin_run
 
-rm -rf "$VW_RUN"
-mkdir -p "$VW_RUN"
-vw_start_pulse
-finish() {
-    vw_stop_server
-    wineserver -k 2> /dev/null || true
-    [ -n "${VW_PULSE_PID:-}" ] && kill "$VW_PULSE_PID" 2> /dev/null || true
-}
-trap finish EXIT
+vw_make_prefix
 
-if [ ! -e "$WINEPREFIX/system.reg" ]; then
-    boot_start=$(date +%s)
-    wineboot -i > "$VW_RUN/wineboot.log" 2>&1
-    wineserver -w
-    echo "wine prefix made in $(($(date +%s) - boot_start)) s"
-fi
-
-tests=()
-for name in "$@"; do tests+=("$here/tests/${name%.sh}.sh"); done
-[ $# -gt 0 ] || tests=("$here"/tests/*.sh)
-
-passed=0
-failed=0
-for test in "${tests[@]}"; do
-    name=$(basename "$test" .sh)
-    start=$(date +%s)
-    bash -e -c 'source "$1"; source "$2"; trap vn_stop EXIT; source "$3"' _ \
-        "$VW_ROOT/scripts/wine/lib.sh" "$here/lib.sh" "$test" > "$VW_RUN/$name.log" 2>&1
-    code=$?
-    seconds=$(($(date +%s) - start))
-    if [ $code -eq 0 ]; then
-        echo "PASS $name (${seconds}s)"
-        passed=$((passed + 1))
-    else
-        echo "FAIL $name (${seconds}s)"
-        sed 's/^/    /' "$VW_RUN/$name.log"
-        failed=$((failed + 1))
-    fi
-done
-echo "native suite took $(($(date +%s) - suite_start)) s"
-echo "$passed passed, $failed failed"
-[ $failed -eq 0 ]
+vw_run_tests "$here/tests" vn_stop "$VW_ROOT/scripts/wine/lib.sh" "$here/lib.sh" -- "$@"
+vw_summary "native suite"

@@ -1,4 +1,5 @@
-# Shared helpers of the Wine tests: sourced by run.sh, and by every test through it.
+# Shared helpers of the Wine tests and of the suites that run the player in tmux: sourced by
+# scripts/wine/run.sh, scripts/wine/test_power.sh and scripts/native/run.sh, and by every test.
 #
 # A test runs the real varlo.exe under Wine in a detached tmux session of exactly 69 x 22
 # cells and reads the screen back with capture-pane. Wine's console draws on the terminal
@@ -41,6 +42,97 @@ vw_start_pulse() {
         sleep 0.1
     done
     VW_PULSE_PID=$(cat "$VW_RUN/pulse/run/pid" 2> /dev/null || true)
+}
+
+# --- Suites: scripts/wine/run.sh, scripts/wine/test_power.sh, scripts/native/run.sh. ---
+
+# vw_need PROGRAM...: ends the suite as one failure when a program is missing: a path must be
+# an executable file (scripts/build.sh makes it), a name a command (scripts/setup.sh).
+vw_need() {
+    local need
+    for need in "$@"; do
+        if [[ $need == */* ]]; then
+            [ -x "$need" ] && continue
+            echo "no $need: run scripts/build.sh first"
+        else
+            command -v "$need" > /dev/null && continue
+            echo "missing $need: run scripts/setup.sh first"
+        fi
+        echo "0 passed, 1 failed"
+        exit 1
+    done
+}
+
+# vw_begin_run: an empty $VW_RUN with this run's PulseAudio; on exit the tmux server, the
+# prefix's wineserver and the PulseAudio end.
+vw_begin_run() {
+    rm -rf "$VW_RUN"
+    mkdir -p "$VW_RUN"
+    vw_start_pulse
+    trap vw_end_run EXIT
+}
+vw_end_run() {
+    vw_stop_server
+    wineserver -k 2> /dev/null || true
+    [ -n "${VW_PULSE_PID:-}" ] && kill "$VW_PULSE_PID" 2> /dev/null || true
+}
+
+# vw_make_prefix: boots $WINEPREFIX unless it has been made already.
+vw_make_prefix() {
+    [ ! -e "$WINEPREFIX/system.reg" ] || return 0
+    local start=$SECONDS
+    wineboot -i > "$VW_RUN/wineboot.log" 2>&1
+    wineserver -w
+    echo "wine prefix made in $((SECONDS - start)) s"
+}
+
+VW_PASSED=0
+VW_FAILED=0
+# vw_report NAME CODE SECONDS LOG: one test's line; PASS with the figures it reported ("note:"
+# lines of its log), or FAIL with its whole log.
+vw_report() {
+    if [ "$2" -eq 0 ]; then
+        echo "PASS $1 (${3}s)"
+        sed -n 's/^note: /    /p' "$4"
+        VW_PASSED=$((VW_PASSED + 1))
+    else
+        echo "FAIL $1 (${3}s)"
+        sed 's/^/    /' "$4"
+        VW_FAILED=$((VW_FAILED + 1))
+    fi
+}
+
+# vw_summary SUITE: the suite's time and counts; fails when a test failed.
+vw_summary() {
+    echo "$1 took $SECONDS s"
+    echo "$VW_PASSED passed, $VW_FAILED failed"
+    [ "$VW_FAILED" -eq 0 ]
+}
+
+# vw_run_tests FOLDER STOP LIB... -- [NAME...]: runs FOLDER/NAME.sh (all of FOLDER/*.sh without
+# names), each in a shell of its own (-e) with the LIB files sourced and STOP called when it
+# ends; its output goes to $VW_RUN/NAME.log.
+vw_run_tests() {
+    local folder=$1 stop=$2 libs=() tests=() test name start
+    shift 2
+    while [ $# -gt 0 ] && [ "$1" != -- ]; do libs+=("$1") && shift; done
+    [ $# -gt 0 ] && shift
+    for name in "$@"; do tests+=("$folder/${name%.sh}.sh"); done
+    [ ${#tests[@]} -gt 0 ] || tests=("$folder"/*.sh)
+    for test in "${tests[@]}"; do
+        name=$(basename "$test" .sh)
+        if [ ! -f "$test" ]; then
+            echo "FAIL $name (no such test)"
+            VW_FAILED=$((VW_FAILED + 1))
+            continue
+        fi
+        start=$SECONDS
+        bash -e -c '_vw_stop=$1 _vw_test=$2; shift 2
+            for _vw_lib in "$@"; do source "$_vw_lib"; done
+            trap "$_vw_stop" EXIT
+            source "$_vw_test"' _ "$stop" "$test" "${libs[@]}" > "$VW_RUN/$name.log" 2>&1
+        vw_report "$name" $? $((SECONDS - start)) "$VW_RUN/$name.log"
+    done
 }
 
 # vw_open_pane NAME: a detached session of exactly 69 x 22 running $VW_DIR/inner.sh, every byte

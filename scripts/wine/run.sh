@@ -13,74 +13,13 @@ export VW_EXE="$VW_ROOT/build/mingw/varlo.exe"
 export WINEPREFIX="$VW_ROOT/build/wine-prefix"
 source "$here/lib.sh"
 
-suite_start=$(date +%s)
-if [ ! -x "$VW_EXE" ]; then
-    echo "no $VW_EXE: run scripts/build.sh first"
-    echo "0 passed, 1 failed"
-    exit 1
-fi
-for tool in wine wineboot wineserver tmux pulseaudio python3; do
-    if ! command -v "$tool" > /dev/null; then
-        echo "missing $tool: run scripts/setup.sh first"
-        echo "0 passed, 1 failed"
-        exit 1
-    fi
-done
-
-rm -rf "$VW_RUN"
-mkdir -p "$VW_RUN"
-
-# --- PulseAudio with a null sink: Wine then has a wave output device. ---
-vw_start_pulse
-
-finish() {
-    vw_stop_server
-    wineserver -k 2> /dev/null || true
-    [ -n "${VW_PULSE_PID:-}" ] && kill "$VW_PULSE_PID" 2> /dev/null || true
-}
-trap finish EXIT
+vw_need "$VW_EXE" wine wineboot wineserver tmux pulseaudio python3
+# PulseAudio with a null sink: Wine then has a wave output device.
+vw_begin_run
 
 # --- The prefix: made once per run, shared by its tests. ---
-if [ "${VARLO_WINE_REUSE_PREFIX:-0}" != 1 ] || [ ! -e "$WINEPREFIX/system.reg" ]; then
-    rm -rf "$WINEPREFIX"
-    boot_start=$(date +%s)
-    wineboot -i > "$VW_RUN/wineboot.log" 2>&1
-    wineserver -w
-    echo "wine prefix made in $(($(date +%s) - boot_start)) s"
-fi
+[ "${VARLO_WINE_REUSE_PREFIX:-0}" = 1 ] || rm -rf "$WINEPREFIX"
+vw_make_prefix
 
-if [ $# -gt 0 ]; then
-    tests=()
-    for name in "$@"; do tests+=("$here/tests/${name%.sh}.sh"); done
-else
-    tests=("$here"/tests/*.sh)
-fi
-
-passed=0
-failed=0
-for test in "${tests[@]}"; do
-    name=$(basename "$test" .sh)
-    if [ ! -f "$test" ]; then
-        echo "FAIL $name (no such test)"
-        failed=$((failed + 1))
-        continue
-    fi
-    start=$(date +%s)
-    bash -e -c 'source "$1"; trap vw_stop EXIT; source "$2"' _ "$here/lib.sh" "$test" \
-        > "$VW_RUN/$name.log" 2>&1
-    code=$?
-    seconds=$(($(date +%s) - start))
-    if [ $code -eq 0 ]; then
-        echo "PASS $name (${seconds}s)"
-        # Figures a test reports, as "note: ..." lines of its log.
-        sed -n 's/^note: /    /p' "$VW_RUN/$name.log"
-        passed=$((passed + 1))
-    else
-        echo "FAIL $name (${seconds}s)"
-        sed 's/^/    /' "$VW_RUN/$name.log"
-        failed=$((failed + 1))
-    fi
-done
-echo "Wine suite took $(($(date +%s) - suite_start)) s"
-echo "$passed passed, $failed failed"
-[ $failed -eq 0 ]
+vw_run_tests "$here/tests" vw_stop "$here/lib.sh" -- "$@"
+vw_summary "Wine suite"

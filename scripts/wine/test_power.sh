@@ -247,23 +247,8 @@ run_blank() {
 
 # --- Main. ---
 
-for needed in "$VW_EXE" "$STAND_IN"; do
-    if [ ! -x "$needed" ]; then
-        echo "no $needed: run scripts/build.sh first"
-        echo "0 passed, 1 failed"
-        exit 1
-    fi
-done
-rm -rf "$VW_RUN"
-mkdir -p "$VW_RUN"
-finish() {
-    vw_stop_server
-    wineserver -k 2> /dev/null || true
-    [ -n "${VW_PULSE_PID:-}" ] && kill "$VW_PULSE_PID" 2> /dev/null || true
-}
-trap finish EXIT
-suite_start=$(date +%s)
-vw_start_pulse
+vw_need "$VW_EXE" "$STAND_IN"
+vw_begin_run
 if ! power_make_prefix; then
     echo "the test's Wine prefix could not be made"
     echo "0 passed, 1 failed"
@@ -272,10 +257,8 @@ fi
 
 runs=("$@")
 [ ${#runs[@]} -gt 0 ] || runs=(hibernate link shutdown blank)
-passed=0
-failed=0
 for run in "${runs[@]}"; do
-    start=$(date +%s)
+    start=$SECONDS
     power_clean
     (
         set -e
@@ -283,16 +266,6 @@ for run in "${runs[@]}"; do
         trap "vw_stop || true" EXIT
         "run_$run"
     ) > "$VW_RUN/$run.log" 2>&1
-    code=$?
-    if [ $code -eq 0 ]; then
-        echo "PASS power_$run ($(($(date +%s) - start))s)"
-        passed=$((passed + 1))
-    else
-        echo "FAIL power_$run ($(($(date +%s) - start))s)"
-        sed 's/^/    /' "$VW_RUN/$run.log"
-        failed=$((failed + 1))
-    fi
+    vw_report "power_$run" $? $((SECONDS - start)) "$VW_RUN/$run.log"
 done
-echo "Power suite took $(($(date +%s) - suite_start)) s"
-echo "$passed passed, $failed failed"
-[ $failed -eq 0 ]
+vw_summary "Power suite"
