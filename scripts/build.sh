@@ -8,6 +8,11 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 jobs=${VARLO_JOBS:-2}
+# Several checkouts of the project on one machine compile the same sources: ccache, where it
+# is installed, hands each the others' objects.
+if command -v ccache > /dev/null; then
+    export CMAKE_CXX_COMPILER_LAUNCHER=ccache CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root} CCACHE_NOHASHDIR=1
+fi
 
 configs=("$@")
 [ ${#configs[@]} -gt 0 ] || configs=(native asan mingw)
