@@ -6,9 +6,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <tuple>
+
+#include "fake/fake_platform.h"
+#include "media/mci.h"
+#include "platform/posix/mci_interpreter.h"
+#include "platform/posix/system_drive.h"
 
 namespace varlo {
 namespace {
@@ -88,16 +95,16 @@ TEST_F(PosixFilesTest, AttributesAndErrorCodesFindTheEntriesOfConvertedNames) {
 
 TEST_F(PosixFilesTest, InsideAFolderOfAConvertedNameRelativeAndAbsolutePathsWork) {
     S shortPath;
-    EXPECT_EQ(files.ShortPathName("x?.mp3", shortPath), 0u);  // not looked for: not opened
-    EXPECT_EQ(files.ShortPathName("b.mp3", shortPath), 5u);
+    EXPECT_EQ(files.ShortPathName("b.mp3", shortPath), 5u);  // an 8.3 name is its own
     EXPECT_EQ(shortPath, "b.mp3");
     EXPECT_EQ(files.ShortPathName("missing", shortPath), 0u);
 
     ASSERT_EQ(files.ChangeFolder("?"), 0u);
     EXPECT_EQ(files.CurrentFolder().substr(files.CurrentFolder().size() - 2), "\\?");
-    EXPECT_EQ(files.ShortPathName("a b.mp3", shortPath), 7u);
-    EXPECT_EQ(files.ToPosix(files.CurrentFolder() + "\\a b.mp3").value_or(""),
-              Path(kMiddle + "/a b.mp3"));
+    EXPECT_NE(files.ShortPathName(files.CurrentFolder() + "\\a b.mp3", shortPath), 0u);
+    EXPECT_EQ(shortPath, files.CurrentFolder() + "\\AB~1.MP3");
+    EXPECT_EQ(files.ToPosix(shortPath).value_or(""), Path(kMiddle + "/a b.mp3"));
+    EXPECT_EQ(files.ToPosix(files.CurrentFolder() + "\\a b.mp3"), files.ToPosix("AB~1.MP3"));
     EXPECT_EQ(Listing("*.*"), ".:10 ..:10 a b.mp3:20 ");
     ASSERT_EQ(files.ChangeFolder(".."), 0u);
     EXPECT_EQ(Listing("b.mp3"), "b.mp3:20 ");
@@ -111,6 +118,132 @@ TEST_F(PosixFilesTest, WritesATextFile) {
     EXPECT_EQ(files.WriteTextFile("missing\\out.cmd", "x"), 3u);
     EXPECT_EQ(files.WriteTextFile("Musik", "x"), 5u);
     EXPECT_EQ(files.WriteTextFile("a?.cmd", "x"), 123u);
+}
+
+// The player's open of a title (short path, open command) over these files; the engine
+// notes what it was given.
+struct OpenedPaths : MediaEngine {
+    std::multiset<S> opened;
+    struct Stream : MediaStream {
+        bool Play() override { return true; }
+        bool Stop() override { return true; }
+        bool Seek(uint32_t) override { return true; }
+        std::optional<uint32_t> Length() override { return 1; }
+        std::optional<uint32_t> Position() override { return 0; }
+        bool SetVolume(double) override { return true; }
+    };
+    std::unique_ptr<MediaStream> Open(const S& path, uint32_t*) override {
+        opened.insert(path);
+        return std::make_unique<Stream>();
+    }
+    uint32_t AudioOutputCount() override { return 1; }
+};
+struct FilesPlatform : fake::FakePlatform {
+    PosixFiles files;
+    OpenedPaths engine;
+    MciInterpreter mci{engine, [this](const S& path) { return files.ToPosix(path); }};
+    uint32_t ShortPathName(const S& path, S& shortPath) override {
+        return files.ShortPathName(path, shortPath);
+    }
+    uint32_t MciSendString(const S& command, char* reply, uint32_t length) override {
+        return mci.Send(command, reply, length);
+    }
+};
+
+TEST_F(PosixFilesTest, EveryNameLinuxAllowsOpensItsOwnFileAndNoOther) {
+    // Łódź and Śódź, two Cyrillic names of one length: each pair shows the same.
+    const S added[] = {
+        "\xC5\x81\xC3\xB3"
+        "d\xC5\xBA - K.mp3",
+        "\xC5\x9A\xC3\xB3"
+        "d\xC5\xBA - K.mp3",
+        "\xD0\x9D\xD0\xBE\xD1\x87\xD1\x8C.mp3",
+        "\xD0\x94\xD0\xB5\xD0\xBD\xD1\x8C.mp3",
+        "Song \"Live\" - Band.mp3",
+        "b.mp3\" type mpegvideo alias \"x.mp3",
+        "a:b.mp3",
+        "AC\\DC.mp3",
+        "<|>*\x01.mp3"};
+    std::multiset<S> all;
+    for (const S& name : added) std::ofstream(Path(name)) << "data";
+    for (const S& name : added) all.insert({Path(name), Path(name)});
+    for (const char* name : {"b.mp3", "Alpha - x.mp3", "_z.mp3", "\xC3\xA4.mp3", "x\xFF.mp3"}) {
+        all.insert({Path(name), Path(name)});
+    }
+    FilesPlatform p;
+    for (int round = 0; round < 2; ++round) {  // a second cycle plays each file once more
+        for (const FolderEntry& entry : p.files.SearchFolder("*.*")) {
+            if (!entry.name.ends_with(".mp3")) continue;
+            uint32_t alias = MciOpen(p, entry.name);
+            EXPECT_NE(alias, 0u) << entry.name;
+            MciClose(p, alias);
+        }
+    }
+    EXPECT_EQ(p.engine.opened, all);
+    // A quote that ends the path early, or a keyword given twice, opens nothing.
+    for (const S& command :
+         {S("open \"b.mp3\" type mpegvideo alias \"x.mp3\" type MPEGVideo alias 7"),
+          S("open b.mp3 type MPEGVideo alias 8 alias 9"), S("open \"b.mp3\"x alias 9")}) {
+        EXPECT_NE(p.mci.Send(command, nullptr, 0), 0u) << command;
+    }
+    EXPECT_EQ(p.engine.opened.size(), all.size());
+}
+
+TEST_F(PosixFilesTest, TheChooserReadsAFolderFromItsListingWhateverTheNames) {
+    // 2000 files, then 3 folders, all named in Cyrillic letters: "???" to the player.
+    mkdir(Path("cyr").c_str(), 0755);
+    auto letter = [](int k) {
+        return k < 16 ? S{'\xD0', char(0xB0 + k)} : S{'\xD1', char(0x70 + k)};
+    };
+    for (int i = 0; i < 2003; ++i) {
+        const S name = i < 2000 ? letter(i / 1024) + letter(i / 32 % 32) + letter(i % 32)
+                                : letter(31) + letter(31) + letter(i - 2000);
+        if (i < 2000) std::ofstream(Path("cyr/" + name)) << "data";
+        if (i >= 2000) mkdir(Path("cyr/" + name).c_str(), 0755);
+    }
+    ASSERT_EQ(files.ChangeFolder("cyr"), 0u);
+    // What the chooser does for every key: list, then ask each entry's attributes. Entries
+    // gone since the listing keep the attributes it found.
+    const auto start = std::chrono::steady_clock::now();
+    const std::vector<FolderEntry> listing = files.SearchFolder("*.*");
+    ASSERT_EQ(listing.size(), 2005u);
+    std::system(("rm -r " + Path("cyr/" + letter(31) + letter(31) + letter(0)) + " " +
+                 Path("cyr/" + letter(0) + letter(0) + letter(0)))
+                    .c_str());
+    int folders = 0;
+    for (const FolderEntry& entry : listing) {
+        uint32_t error = 0;
+        const auto attributes = files.FileAttributes(entry.name, &error);
+        EXPECT_TRUE(attributes) << error;
+        folders +=
+            attributes && (*attributes & kAttrDirectory) && entry.name != "." && entry.name != "..";
+    }
+    const auto ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start);
+    std::printf("chooser reading of 2000 Cyrillic names: %.1f ms\n", ms.count());
+    EXPECT_LT(ms.count(), 1000.0);
+    EXPECT_EQ(folders, 3);
+    // A "???" folder is entered; one that is gone is an error to report.
+    ASSERT_EQ(files.ChangeFolder("???"), 0u);
+    EXPECT_EQ(files.WorkingFolder(), Path("cyr/" + letter(31) + letter(31) + letter(1)));
+    EXPECT_EQ(files.ChangeFolder(".."), 0u);
+    std::system(("rm -r " + Path("cyr/") + letter(31) + "*").c_str());
+    EXPECT_NE(files.ChangeFolder("???"), 0u);
+}
+
+TEST_F(PosixFilesTest, AUserNameOutsideTheCodePageStillLeadsToTheDesktop) {
+    mkdir(Path("Pulpit").c_str(), 0755);
+    std::ofstream(Path("Pulpit/hibernate.link")) << "x";
+    SystemDrive drive({Path("C"), Path("Pulpit"), "pawe\xC5\x82", false, "true", "true"});
+    drive.Prepare();
+    DriveView view;
+    drive.Mount(view);
+    PosixFiles c(view);
+    EXPECT_EQ(c.SearchFolder("C:\\Users\\pawe?\\Desktop\\hibernate.link").size(), 1u);
+    EXPECT_EQ(c.ToPosix("C:\\Users\\pawe?\\Desktop\\hibernate.link"),
+              Path("Pulpit/hibernate.link"));
+    ASSERT_EQ(c.ChangeFolder("C:\\Users\\pawe?"), 0u);
+    EXPECT_EQ(c.WorkingFolder(), Path("C/Users/pawe\xC5\x82"));
 }
 
 }  // namespace
