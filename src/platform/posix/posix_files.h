@@ -52,6 +52,7 @@ class PosixFiles {
     // The current folder's POSIX path (the last one known while it has been removed).
     std::string WorkingFolder();
 
+    // An entry of a folder: its name on this side and as the player sees it.
     struct Listed {
         std::string posixName;
         FolderEntry entry;
