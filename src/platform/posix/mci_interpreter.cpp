@@ -44,6 +44,22 @@ std::vector<std::string> Words(const std::string& command) {
     return words;
 }
 
+// An open command's quotes: none, or two around its path, the second before a blank or the
+// end. A quote anywhere else could end the path early and make the rest of a name keywords
+// (no Windows name holds one).
+bool QuotesAroundPathOnly(const std::string& command) {
+    const size_t first = command.find('"');
+    if (first == std::string::npos) return true;
+    const size_t verb = command.find_first_not_of(" \t");
+    if (command.find_first_not_of(" \t", command.find_first_of(" \t", verb)) != first) return false;
+    const size_t second = command.find('"', first + 1);
+    if (second == std::string::npos || command.find('"', second + 1) != std::string::npos) {
+        return false;
+    }
+    return second + 1 == command.size() || command[second + 1] == ' ' ||
+           command[second + 1] == '\t';
+}
+
 // An unsigned 32-bit number in decimal: digits only.
 bool ReadNumber(const std::string& word, uint32_t* value) {
     if (word.empty() || word.size() > 10) return false;
@@ -86,26 +102,29 @@ uint32_t MciInterpreter::Send(const std::string& command, char* reply, uint32_t 
     const std::string verb = Upper(words[0]);
 
     if (verb == "OPEN") {
-        // open <path> type MPEGVideo alias <alias>, the two pairs in either order
+        // open <path> type MPEGVideo alias <alias>, the two pairs in either order, each once
         if (words.size() < 2) return kMciMissingParameter;
-        std::string type, alias;
+        if (!QuotesAroundPathOnly(command)) return kMciUnrecognizedKeyword;
+        std::optional<std::string> type, alias;
         for (size_t i = 2; i < words.size(); i += 2) {
             const std::string keyword = Upper(words[i]);
             if (keyword != "TYPE" && keyword != "ALIAS") return kMciUnrecognizedKeyword;
+            std::optional<std::string>& value = keyword == "TYPE" ? type : alias;
+            if (value) return kMciUnrecognizedKeyword;
             if (i + 1 >= words.size()) return kMciMissingStringArgument;
-            (keyword == "TYPE" ? type : alias) = words[i + 1];
+            value = words[i + 1];
         }
-        if (alias.empty()) return kMciMissingParameter;
-        if (Upper(type) != "MPEGVIDEO") return kMciCannotLoadDriver;
-        if (streams_.count(Upper(alias))) return kMciDuplicateAlias;
+        if (!alias || alias->empty()) return kMciMissingParameter;
+        if (Upper(type.value_or("")) != "MPEGVIDEO") return kMciCannotLoadDriver;
+        if (streams_.count(Upper(*alias))) return kMciDuplicateAlias;
         const std::optional<std::string> path = resolve_(words[1]);
         if (!path) return kMciFileNotFound;
         uint32_t error = kMciInternal;
         std::unique_ptr<MediaStream> stream = engine_.Open(*path, &error);
         if (!stream) return error != kMciOk ? error : kMciInternal;
         stream->SetVolume(1.0);
-        volumes_[Upper(alias)] = kFullVolume;
-        streams_[Upper(alias)] = std::move(stream);
+        volumes_[Upper(*alias)] = kFullVolume;
+        streams_[Upper(*alias)] = std::move(stream);
         return kMciOk;
     }
 

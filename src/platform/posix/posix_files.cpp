@@ -123,18 +123,16 @@ std::u16string SortKey(const std::string& ansi) {
     return key;
 }
 
-struct Listed {
-    std::string posixName;
-    FolderEntry entry;
-    std::u16string key;
-};
-
 // Every entry of folder but "." and "..", sorted by name as NTFS returns them; names equal
 // without case keep the order of their bytes.
-std::vector<Listed> ListFolder(const std::string& folder) {
-    std::vector<Listed> listed;
+std::vector<PosixFiles::Listed> ListFolder(const std::string& folder) {
+    struct Keyed {
+        PosixFiles::Listed listed;
+        std::u16string key;
+    };
+    std::vector<Keyed> keyed;
     std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
-    if (!dir) return listed;
+    if (!dir) return {};
     while (const dirent* found = readdir(dir.get())) {
         const std::string name = found->d_name;
         if (name == "." || name == "..") continue;
@@ -145,12 +143,42 @@ std::vector<Listed> ListFolder(const std::string& folder) {
             continue;  // gone since readdir
         }
         const std::string ansi = Utf8ToWindows1252(name);
-        listed.push_back(Listed{name, FolderEntry{ansi, Attributes(name, info)}, SortKey(ansi)});
+        keyed.push_back(Keyed{{name, FolderEntry{ansi, Attributes(name, info)}}, SortKey(ansi)});
     }
-    std::sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) {
-        return a.key != b.key ? a.key < b.key : a.posixName < b.posixName;
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        return a.key != b.key ? a.key < b.key : a.listed.posixName < b.listed.posixName;
     });
+    std::vector<PosixFiles::Listed> listed;
+    listed.reserve(keyed.size());
+    for (Keyed& k : keyed) listed.push_back(std::move(k.listed));
     return listed;
+}
+
+// Windows keeps a name as its own short name when it is one already: 1 to 8 plain
+// characters, then a dot and 1 to 3 more, or none.
+bool IsPlainShortName(const std::string& name) {
+    const size_t dot = name.find('.');
+    const size_t stem = std::min(dot, name.size());
+    const size_t extension = dot == std::string::npos ? 1 : name.size() - dot - 1;
+    if (stem == 0 || stem > 8 || extension == 0 || extension > 3) return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                           (c >= '0' && c <= '9') || c == '_' || c == '-';
+        if (!plain && i != dot) return false;
+    }
+    return true;
+}
+
+// At most limit of the letters and digits of text, in upper case: what a short name keeps.
+std::string PlainPart(std::string_view text, size_t limit) {
+    std::string part;
+    for (char c : text) {
+        if (part.size() == limit) break;
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) part += c;
+    }
+    return part;
 }
 
 bool IsListPattern(const std::string& name) {
@@ -180,14 +208,20 @@ std::optional<std::string> PosixFiles::Resolve(const std::string& path, bool fin
     }
     for (; i < names.size(); ++i) {
         std::string next = Join(posix, names[i]);
-        if (findEntries && names[i].find('?') != std::string::npos && !Exists(next)) {
+        if (const auto handedOut = shortTargets_.find(next); handedOut != shortTargets_.end()) {
+            next = Join(posix, handedOut->second);
+        } else if (findEntries && names[i].find('?') != std::string::npos && !Exists(next)) {
             const std::string ansi = Utf8ToWindows1252(names[i]);
+            std::optional<std::string> found;
             for (const Listed& listed : ListFolder(posix)) {
-                if (listed.entry.name == ansi) {
-                    next = Join(posix, listed.posixName);
+                if (listed.entry.name != ansi) continue;
+                if (!found) found = listed.posixName;
+                if ((listed.entry.attributes & kAttrDirectory) != 0) {
+                    found = listed.posixName;
                     break;
                 }
             }
+            if (found) next = Join(posix, *found);
         }
         posix = std::move(next);
     }
@@ -198,12 +232,61 @@ std::optional<std::string> PosixFiles::ToPosix(const std::string& path) {
     return Resolve(path, false);
 }
 
+std::string PosixFiles::ShortName(const std::string& folder, const std::string& posixName) {
+    const std::string shown = Utf8ToWindows1252(posixName);
+    if (IsPlainShortName(shown) && Windows1252ToUtf8(shown) == posixName) return shown;
+    const std::string path = Join(folder, posixName);
+    if (const auto known = shortNames_.find(path); known != shortNames_.end()) return known->second;
+    // As Windows makes them: six characters of the name, "~", a number that no other name of
+    // the folder has, and three characters of the extension.
+    const size_t dot = shown.rfind('.');
+    std::string stem = PlainPart(shown.substr(0, dot), 6);
+    if (stem.empty()) stem = "_";
+    const std::string extension =
+        dot == std::string::npos ? "" : PlainPart(std::string_view(shown).substr(dot + 1), 3);
+    for (uint32_t number = 1;; ++number) {
+        const std::string tail = "~" + std::to_string(number);
+        std::string candidate = stem.substr(0, 8 - std::min<size_t>(tail.size(), 7)) + tail;
+        if (!extension.empty()) candidate += "." + extension;
+        const std::string taken = Join(folder, candidate);
+        if (shortTargets_.count(taken) != 0 || Exists(taken)) continue;
+        shortTargets_[taken] = posixName;
+        shortNames_[path] = candidate;
+        return candidate;
+    }
+}
+
 uint32_t PosixFiles::ShortPathName(const std::string& path, std::string& shortPath) {
     if (path.empty() || path.size() >= kShortPathBuffer) return 0;
-    const std::optional<std::string> posix = Resolve(path, false);
-    if (!posix || !Exists(*posix)) return 0;
-    shortPath = path;
-    return static_cast<uint32_t>(path.size());
+    const size_t slash = path.find_last_of("\\/");
+    const std::string folderPath = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    const std::string name = path.substr(folderPath.size());
+    // A quote in a folder would end the open command's path; no Windows name holds one.
+    if (folderPath.find('"') != std::string::npos) return 0;
+    const std::optional<std::string> folder =
+        folderPath.empty() ? WorkingFolder() : Resolve(folderPath, true);
+    if (!folder) return 0;
+    std::string found;
+    if (name.empty() || name == "." || name == "..") {
+        const std::optional<std::string> posix = Resolve(path, true);
+        if (!posix || !IsDirectory(*posix)) return 0;
+        found = path;
+    } else if (name.find('?') == std::string::npos &&
+               Exists(Join(*folder, Windows1252ToUtf8(name)))) {
+        found = folderPath + ShortName(*folder, Windows1252ToUtf8(name));
+    } else {
+        // A shown name: the entries that show it take their turns.
+        std::vector<std::string> entries;
+        for (const Listed& listed : ListFolder(*folder)) {
+            if (listed.entry.name == name) entries.push_back(listed.posixName);
+        }
+        if (entries.empty()) return 0;
+        const uint64_t turn = shortQueries_[Join(*folder, name)]++;
+        found = folderPath + ShortName(*folder, entries[turn % entries.size()]);
+    }
+    if (found.size() >= kShortPathBuffer) return 0;
+    shortPath = std::move(found);
+    return static_cast<uint32_t>(shortPath.size());
 }
 
 std::vector<FolderEntry> PosixFiles::SearchFolder(const std::string& pattern) {
@@ -227,11 +310,25 @@ std::vector<FolderEntry> PosixFiles::SearchFolder(const std::string& pattern) {
         entries.push_back(FolderEntry{".", kAttrDirectory});
         entries.push_back(FolderEntry{"..", kAttrDirectory});
     }
-    for (Listed& listed : ListFolder(*folder)) entries.push_back(std::move(listed.entry));
+    listedFolder_ = *folder;
+    listed_ = ListFolder(*folder);
+    listedByName_.clear();
+    attributeQueries_.clear();
+    for (size_t i = 0; i < listed_.size(); ++i) {
+        listedByName_[listed_[i].entry.name].push_back(i);
+        entries.push_back(listed_[i].entry);
+    }
     return entries;
 }
 
 std::optional<uint32_t> PosixFiles::FileAttributes(const std::string& path, uint32_t* error) {
+    if (path.find_first_of("\\/") == std::string::npos && !listedFolder_.empty() &&
+        listedFolder_ == WorkingFolder()) {
+        if (const auto found = listedByName_.find(path); found != listedByName_.end()) {
+            const std::vector<size_t>& indices = found->second;
+            return listed_[indices[attributeQueries_[path]++ % indices.size()]].entry.attributes;
+        }
+    }
     const std::optional<std::string> posix = Resolve(path, true);
     struct stat info;
     uint32_t code = kSysPathNotFound;  // a drive that is not there

@@ -2,14 +2,20 @@
 // (DriveView: "/" is Z:\), with the answers and error codes Windows gives.
 //
 // Names reach the player in Windows-1252, where a character it lacks (or a byte that is not
-// UTF-8) became "?". Such a name cannot be converted back, so the attribute query and the
-// change of folder look for the entry it came from: the first of its folder, in name order,
-// whose converted name is the same. The player lists every entry it shows that way, and an
-// entry it listed must never end in an error report. The short path does not look: a title
-// of such a name cannot be opened, as a name outside the ANSI code page on Windows.
+// UTF-8, or a "\") became "?". Such a name cannot be converted back, and several entries of
+// one folder may show the same, so this side keeps the real names behind what it showed:
+// - the attribute query answers from the last listing, the n-th query of a shown name after
+//   it with the n-th entry of that name, as the player walks a listing; an entry gone since
+//   the listing keeps what the listing found;
+// - the short path hands each real file a short name of its own, as Windows hands out 8.3
+//   names: plain characters, no blank, no quote, so the open command carries it whole and no
+//   name can make it open another file. The n-th short path asked of a shown name is that of
+//   its n-th file, so that a list holding the name k times plays each of the k files;
+// - a change of folder into a shown name takes the first folder of that name.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,8 +29,9 @@ class PosixFiles {
   public:
     explicit PosixFiles(DriveView view = DriveView()) : view_(std::move(view)) {}
 
-    // GetShortPathNameA: the path itself when it names something (short names are not kept
-    // on POSIX file systems).
+    // GetShortPathNameA: the folder as written and the file's short name: the name itself
+    // when it is a plain 8.3 name, else one made up and kept for the file (ToPosix resolves
+    // it). 0 when the path names nothing or its folder holds a quote.
     uint32_t ShortPathName(const std::string& path, std::string& shortPath);
     // FindFirstFileA / FindNextFileA: "*" or "*.*" after a folder (or alone: the current
     // folder) lists it, "." and ".." first (not at the root), then every entry sorted by name
@@ -32,6 +39,7 @@ class PosixFiles {
     std::vector<FolderEntry> SearchFolder(const std::string& pattern);
     // GetFileAttributesA: folder 0x10, file 0x20, anything else (FIFO, socket, device, a link
     // to nothing) system 0x04, which the player never opens; a name with a leading dot hidden.
+    // A name of the last folder listed: as the listing found it.
     std::optional<uint32_t> FileAttributes(const std::string& path, uint32_t* error);
     std::string CurrentFolder();
     uint32_t ChangeFolder(const std::string& path);
@@ -44,14 +52,31 @@ class PosixFiles {
     // The current folder's POSIX path (the last one known while it has been removed).
     std::string WorkingFolder();
 
+    // An entry of a folder: its name on this side and as the player sees it.
+    struct Listed {
+        std::string posixName;
+        FolderEntry entry;
+    };
+
   private:
     // The POSIX path. Names the path shares with the current folder are the current
-    // folder's own; with findEntries, a name with "?" that names nothing is the entry it was
-    // converted from.
+    // folder's own; a short name handed out is its file; with findEntries, a name with "?"
+    // that names nothing is the entry it was converted from (a folder where there is one).
     std::optional<std::string> Resolve(const std::string& path, bool findEntries);
+    std::string ShortName(const std::string& folder, const std::string& posixName);
 
     DriveView view_;
     std::string lastWorkingFolder_ = "/";  // while the current folder has been removed
+    // The last folder listed: its POSIX path, entries, and for each shown name the indices
+    // of its entries and how often its attributes were asked since.
+    std::string listedFolder_;
+    std::vector<Listed> listed_;
+    std::map<std::string, std::vector<size_t>> listedByName_;
+    std::map<std::string, size_t> attributeQueries_;
+    // Short paths asked, by POSIX folder + "/" + shown name.
+    std::map<std::string, uint64_t> shortQueries_;
+    std::map<std::string, std::string> shortNames_;    // POSIX path: its short name
+    std::map<std::string, std::string> shortTargets_;  // POSIX folder + "/" + short: real name
 };
 
 }  // namespace varlo
