@@ -1,6 +1,6 @@
 #!/bin/bash
-# package.sh [deb] [zip]: builds what a user installs (both when none is named), from release
-# builds of their own, into build/package/:
+# package.sh [deb] [zip]: builds what a user installs, from release builds of their own, into
+# build/package/ (without a name: the package, and the zip where the MinGW-w64 compiler is):
 #   varlo_<version>_<arch>.deb   the Debian package: the player, its manual pages (English and
 #                                German), README, copyright and desktop entry
 #   varlo-<version>-win64.zip    varlo.exe (stripped) and LIESMICH.txt
@@ -20,7 +20,14 @@ out="$root/build/package"
 work="$out/build"
 
 kinds=("$@")
-[ ${#kinds[@]} -gt 0 ] || kinds=(deb zip)
+if [ ${#kinds[@]} -eq 0 ]; then
+    kinds=(deb)
+    if command -v x86_64-w64-mingw32-g++-posix > /dev/null; then
+        kinds+=(zip)
+    else
+        echo "package: no MinGW-w64 compiler (g++-mingw-w64-x86-64-posix): no Windows zip"
+    fi
+fi
 
 version=$(sed -nE 's/^project\(varlo VERSION ([0-9.]+).*/\1/p' CMakeLists.txt)
 if [ -z "$version" ]; then

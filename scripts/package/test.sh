@@ -67,7 +67,7 @@ check() {
 }
 
 build() {
-    bash "$VW_ROOT/scripts/package.sh"
+    bash "$VW_ROOT/scripts/package.sh" deb zip
     [ -f "$deb" ]
     [ -f "$zip" ]
     echo "note: $(basename "$deb") $(stat -c %s "$deb") bytes, $(basename "$zip") $(stat -c %s "$zip") bytes"

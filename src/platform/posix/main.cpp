@@ -13,7 +13,7 @@
 namespace {
 
 // What `varlo --help` prints. The screen's own texts are German; the help is in English, as
-// the manual page varlo(1) is (varlo(1) in German: LANG=de_DE.UTF-8 man varlo).
+// the manual page varlo(1) is (in German: man -L de varlo).
 constexpr const char* kUsage =
     "Usage: varlo [EXTENSION]\n"
     "       varlo --help | --version\n"
