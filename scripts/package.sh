@@ -56,16 +56,20 @@ build_deb() {
     arch=$(dpkg --print-architecture)
     deb="$out/varlo_${version}_${arch}.deb"
     echo "== package $deb"
-    # The checkout's files as they are now, committed or not; nothing of build/.
+    # The checkout's files as they are now, committed or not (a file deleted but not yet
+    # committed is left out); outside a git checkout every file but build/.
     source="$work/varlo-$version"
     rm -rf "$source"
     mkdir -p "$source"
-    git ls-files -z --cached --others --exclude-standard |
-        (cd "$root" && xargs -0 cp --parents -t "$source" 2> /dev/null || true)
-    [ -x "$source/debian/rules" ] || {
-        echo "package: copying the sources failed" >&2
-        exit 1
-    }
+    if git rev-parse --is-inside-work-tree > /dev/null 2>&1; then
+        local file
+        git ls-files -z --cached --others --exclude-standard |
+            while IFS= read -r -d '' file; do
+                [ -e "$file" ] && printf '%s\0' "$file"
+            done | tar --null -T - -cf - | tar -xf - -C "$source"
+    else
+        tar --exclude=./build -cf - . | tar -xf - -C "$source"
+    fi
     rm -f "$work"/varlo_"$version"_* "$work"/varlo-dbgsym_"$version"_*
     (
         compiler_cache "$source"
