@@ -103,13 +103,15 @@ windows_zip() {
         echo "varlo.exe imports non-system DLLs:$bad"
         return 1
     }
-    if x86_64-w64-mingw32-objdump -h "$stage/varlo.exe" | grep -qE '\.debug_|\.stab'; then
+    if ! x86_64-w64-mingw32-nm "$stage/varlo.exe" 2>&1 | grep -q "no symbols"; then
         echo "varlo.exe is not stripped"
         return 1
     fi
     # For Notepad: CRLF line ends, both languages, the version.
-    grep -q $'\r$' "$stage/LIESMICH.txt" && ! grep -q $'[^\r]$' "$stage/LIESMICH.txt" ||
-        { echo "LIESMICH.txt has lines without CRLF" && return 1; }
+    if grep -qv $'\r$' "$stage/LIESMICH.txt"; then
+        echo "LIESMICH.txt has lines without CRLF"
+        return 1
+    fi
     grep -q "Varlo $version fuer Windows" "$stage/LIESMICH.txt"
     grep -q "Varlo $version for Windows" "$stage/LIESMICH.txt"
     echo "note: varlo.exe $(stat -c %s "$stage/varlo.exe") bytes, imports $(x86_64-w64-mingw32-objdump -p "$stage/varlo.exe" | awk '/DLL Name:/ {printf "%s ", $3}')"
@@ -183,6 +185,7 @@ help_and_version() {
     }
     out=$(varlo --help < /dev/null)
     local wanted
+    # shellcheck disable=SC2088,SC2016 # the help's own text, not paths of this machine
     for wanted in "Usage: varlo [EXTENSION]" "Esc" "Programm beenden ? J/N" \
         VARLO_HIBERNATE_COMMAND VARLO_POWEROFF_COMMAND VARLO_CAN_HIBERNATE \
         "~/.local/share/varlo/C" '$XDG_DATA_HOME/varlo/C'; do
