@@ -45,6 +45,7 @@ trap package_end_run EXIT
 
 # The player's world: a home of its own (its drive C: lands in ~/.local/share/varlo/C there),
 # no sound server but the suite's, no session or system bus, stand-in power commands.
+builder_home=$HOME # the build's compiler cache lives there
 export HOME="$VW_RUN/home"
 unset XDG_DATA_HOME XDG_CONFIG_HOME XDG_DESKTOP_DIR
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$VW_RUN/no-session-bus"
@@ -67,7 +68,7 @@ check() {
 }
 
 build() {
-    bash "$VW_ROOT/scripts/package.sh" deb zip
+    HOME=$builder_home bash "$VW_ROOT/scripts/package.sh" deb zip
     [ -f "$deb" ]
     [ -f "$zip" ]
     echo "note: $(basename "$deb") $(stat -c %s "$deb") bytes, $(basename "$zip") $(stat -c %s "$zip") bytes"
