@@ -20,7 +20,10 @@ vw_need tmux pulseaudio python3 dpkg dpkg-deb lintian man unzip zip dpkg-buildpa
     x86_64-w64-mingw32-objdump
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
-if dpkg-query -W -f='${Status}' varlo 2> /dev/null | grep -q installed || [ -e /usr/bin/varlo ]; then
+# The package's state in dpkg's database: "" or not-installed when it is not there at all.
+package_state() { dpkg-query -W -f='${db:Status-Status}' varlo 2> /dev/null || true; }
+package_present() { [ -n "$(package_state)" ] && [ "$(package_state)" != not-installed ]; }
+if package_present || [ -e /usr/bin/varlo ]; then
     echo "varlo is installed on this machine: the suite would remove it (dpkg -r varlo first)"
     echo "0 passed, 1 failed"
     exit 1
@@ -33,7 +36,7 @@ zip="$VW_ROOT/build/package/varlo-$version-win64.zip"
 
 package_end_run() {
     # Whatever the tests left: the package goes, the old one too.
-    if dpkg-query -W -f='${Status}' varlo 2> /dev/null | grep -q installed; then
+    if package_present; then
         $sudo dpkg -P varlo > /dev/null 2>&1 || echo "cleanup: dpkg -P varlo failed"
     fi
     vw_end_run
@@ -224,8 +227,8 @@ removed_without_trace() {
     mkdir -p "$VW_RUN/drive-remove"
     snapshot_watch "$VW_RUN/drive-remove" "$drive"
     $sudo dpkg -r varlo
-    if dpkg-query -W -f='${Status}' varlo 2> /dev/null | grep -q installed; then
-        echo "varlo is still installed"
+    if package_present; then
+        echo "varlo is still known to dpkg: $(package_state)"
         return 1
     fi
     local path left=""
