@@ -1,6 +1,7 @@
 #!/bin/bash
-# build.sh [native] [asan] [mingw]: builds the named configurations (all three when none is
-# named), with at most two jobs:
+# build.sh [--target TARGET] [native] [asan] [mingw]: builds the named configurations (all
+# three when none is named), with at most two jobs; with --target only that target of each
+# (varlo: the player alone):
 #   build/native  core, unit tests and benchmarks for this machine
 #   build/asan    the same with AddressSanitizer and UndefinedBehaviorSanitizer
 #   build/mingw   varlo.exe and the companion programs for 64-bit Windows
@@ -14,6 +15,11 @@ if command -v ccache > /dev/null; then
     export CMAKE_CXX_COMPILER_LAUNCHER=ccache CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root} CCACHE_NOHASHDIR=1
 fi
 
+target=()
+if [ "${1:-}" = --target ]; then
+    target=(--target "$2")
+    shift 2
+fi
 configs=("$@")
 [ ${#configs[@]} -gt 0 ] || configs=(native asan mingw)
 
@@ -28,5 +34,5 @@ for config in "${configs[@]}"; do
             exit 2
             ;;
     esac
-    cmake --build "build/$config" -j "$jobs"
+    cmake --build "build/$config" -j "$jobs" "${target[@]}"
 done

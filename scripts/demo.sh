@@ -52,10 +52,11 @@ fi
 
 cd "$root"
 bash scripts/setup.sh
+# The player alone: the unit tests, benchmarks and companion programs are scripts/test.sh's.
 if [ -n "$wine" ]; then
-    bash scripts/build.sh mingw
+    bash scripts/build.sh --target varlo mingw
 else
-    bash scripts/build.sh native
+    bash scripts/build.sh --target varlo native
 fi
 
 demo="$root/build/demo"

@@ -28,6 +28,8 @@ packages=(
     pulseaudio pulseaudio-utils            # a null-sink sound device for Wine
     tmux                                   # the 69 x 22 terminal of the tests and the demo
     xvfb xdotool x11-utils imagemagick     # tests of a real console window, screenshots
+    debhelper dpkg-dev lintian             # scripts/package.sh: the Debian package; its check
+    zip unzip man-db                       # the Windows zip; the package test lists it, reads man
 )
 if [ "${1:-}" = bench ]; then
     packages+=(

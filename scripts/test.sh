@@ -106,6 +106,9 @@ fi
 if [ -n "${built[native]:-}" ]; then
     run_suite native-formats bash scripts/wine/test_formats.sh native
 fi
+# The Debian package and the Windows zip from release builds of their own: lintian, and the
+# package installed, played from PATH and removed without a trace.
+run_suite package bash scripts/package/test.sh
 
 echo "total: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
