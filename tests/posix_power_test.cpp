@@ -1,8 +1,11 @@
 // The POSIX side's drive C: for the power action: what it holds, the environment that leads
 // there, and the command lines it starts.
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,7 +15,9 @@
 #include <optional>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
+#include "platform/posix/session_power_off.h"
 #include "platform/posix/system_drive.h"
 
 namespace varlo {
@@ -31,6 +36,57 @@ TEST(SystemDrive, CommandWords) {
         {"", {}},
     };
     for (const auto& [line, words] : cases) EXPECT_EQ(CommandWords(line), words) << line;
+}
+
+// Programs come from absolute PATH entries only: an empty element, "." or a relative entry
+// would find them in the current folder, which is the music folder.
+TEST(SystemDrive, CommandsOnlyFromAbsolutePathEntries) {
+    char folder[] = "/tmp/varlo-path-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const S root = folder;
+    for (const S& dir : {root + "/bin", root + "/stumm"}) mkdir(dir.c_str(), 0755);
+    for (const auto& [file, mode] :
+         {std::pair{root + "/aus", 0755}, {root + "/bin/aus", 0755}, {root + "/stumm/aus", 0644}}) {
+        std::ofstream(file) << "#!/bin/sh\n";
+        chmod(file.c_str(), mode);
+    }
+    char* before = getcwd(nullptr, 0);
+    ASSERT_EQ(chdir(root.c_str()), 0);
+    EXPECT_EQ(CommandPath("aus", ":.:bin:stumm"), std::nullopt);
+    EXPECT_EQ(CommandPath("aus", ":" + root + "/stumm::" + root + "/bin"), root + "/bin/aus");
+    EXPECT_EQ(CommandPath("bin/aus", "/usr/bin"), std::nullopt);
+    EXPECT_EQ(CommandPath(root + "/aus", ""), root + "/aus");
+    EXPECT_EQ(CommandPath("", root), std::nullopt);
+    EXPECT_EQ(chdir(before), 0);
+    free(before);
+    std::system(("rm -rf '" + root + "'").c_str());
+}
+
+// A session bus that is missing or hangs holds the power-off no longer than it is given; the
+// command then decides.
+TEST(SystemDrive, SessionBusThatDoesNotAnswer) {
+    char folder[] = "/tmp/varlo-bus-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const S socketPath = S(folder) + "/bus";
+    const int hung = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+    ASSERT_EQ(bind(hung, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(hung, 4), 0);  // takes connections, never answers
+    const char* saved = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    const S before = saved ? saved : "";
+    for (const S& bus : {"unix:path=" + S(folder) + "/nichts", "unix:path=" + socketPath}) {
+        setenv("DBUS_SESSION_BUS_ADDRESS", bus.c_str(), 1);
+        std::string detail;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(AskSessionToPowerOff(300, detail), SessionAnswer::None) << bus;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(700)) << bus;
+    }
+    saved ? setenv("DBUS_SESSION_BUS_ADDRESS", before.c_str(), 1)
+          : unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    close(hung);
+    std::system(("rm -rf '" + S(folder) + "'").c_str());
 }
 
 // Without HOME and USER the password entry stands in; a relative XDG_DATA_HOME counts as
@@ -68,6 +124,19 @@ TEST(SystemDrive, SettingsFromTheEnvironment) {
         EXPECT_FALSE(settings.canHibernate.has_value());
         EXPECT_EQ(settings.hibernateCommand, "systemctl hibernate");
         EXPECT_EQ(settings.powerOffCommand, "/opt/aus --jetzt");
+    }
+    // Every spelling of the same folder gives the same drive.
+    const std::tuple<const char*, const char*, S> spellings[] = {
+        {"/", nullptr, "/.local/share/varlo/C"},
+        {"/home/anna/", nullptr, "/home/anna/.local/share/varlo/C"},
+        {"/home//anna/./", nullptr, "/home/anna/.local/share/varlo/C"},
+        {"/home/anna", "/daten//x/./", "/daten/x/varlo/C"},
+        {"/home/anna", "/", "/varlo/C"},
+    };
+    for (const auto& [home, dataHome, folder] : spellings) {
+        setenv("HOME", home, 1);
+        dataHome ? setenv("XDG_DATA_HOME", dataHome, 1) : unsetenv("XDG_DATA_HOME");
+        EXPECT_EQ(SystemDriveSettingsFromEnvironment().folder, folder) << home;
     }
     for (const auto& [name, value] : saved) {
         value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
@@ -175,13 +244,106 @@ TEST_F(PowerDrive, CommandsThatCannotStart) {
     EXPECT_EQ(drive.Start("D:\\shutdown.exe /s", view, root), 2u);
     EXPECT_EQ(drive.Start("", view, root), 2u);
     EXPECT_EQ(drive.Start("C:\\Windows\\system32\\shutdown.exe", view, root), 0u);  // no action
-    // A link that is not executable: the command file ran, its line could not.
+    // A link that is not executable: the command file's line is refused, and so is the file.
     rename(Script("hibernate.link", false).c_str(), (settings.desktop + "/hibernate.link").c_str());
     std::ofstream(root + "/C/dummi.cmd") << "\"C:\\Users\\J\xFCrgen\\Desktop\\hibernate.link\"\r\n";
-    EXPECT_EQ(drive.Start("c:\\dummi.cmd", view, root), 0u);
+    EXPECT_EQ(drive.Start("c:\\dummi.cmd", view, root), 5u);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_FALSE(Exists(root + "/ran.log"));
     EXPECT_NE(Read(root + "/C/varlo.log").find("cannot start"), S::npos);
+}
+
+// The drive under every spelling of its folder, a symlink in the way included: its
+// shutdown.exe runs the power-off command, never the stub itself.
+TEST_F(PowerDrive, EverySpellingOfTheFolderIsTheSameDrive) {
+    ASSERT_EQ(symlink(root.c_str(), (root + "/link").c_str()), 0);
+    const S spellings[] = {root + "/C/", root + "//C", root + "/./C/.", root + "/link/C"};
+    for (const S& spelling : spellings) {
+        settings.folder = spelling;
+        SystemDrive drive(settings);
+        drive.Prepare();
+        DriveView mounted;
+        drive.Mount(mounted);
+        EXPECT_EQ(drive.Start("C:\\Windows\\system32\\shutdown.exe /s", mounted, "/"), 0u)
+            << spelling;
+    }
+    EXPECT_EQ(Awaited(root + "/ran.log", 4), "poweroff\npoweroff\npoweroff\npoweroff\n");
+}
+
+// Children of this process that have ended and were never waited for.
+int Zombies() {
+    int zombies = 0;
+    DIR* proc = opendir("/proc");
+    while (dirent* entry = proc ? readdir(proc) : nullptr) {
+        const S stat = Read(S("/proc/") + entry->d_name + "/stat");
+        const size_t end = stat.rfind(')');
+        if (end == S::npos) continue;
+        char state = 0;
+        int parent = 0;
+        if (std::sscanf(stat.c_str() + end + 1, " %c %d", &state, &parent) != 2) continue;
+        zombies += state == 'Z' && parent == getpid();
+    }
+    if (proc) closedir(proc);
+    return zombies;
+}
+
+// What the power-off command does within the watch decides: one that cannot start or that
+// fails is refused, with its output in the log; one still running counts as started and is
+// reaped once it ends. Children run in "/", away from the music folder.
+TEST_F(PowerDrive, StartedCommandsAreWatched) {
+    settings.watchMilliseconds = 300;
+    const std::pair<S, uint32_t> cases[] = {
+        {root + "/gibt-es-nicht", 2u},
+        {"/bin/sh -c \"echo Zugriff verweigert; exit 1\"", 5u},
+        {"/bin/sh -c \"kill -9 $$\"", 5u},
+        {"/bin/sh -c \"pwd > " + root + "/pwd.log\"", 0u},
+        {"/bin/sleep 0.6", 0u},
+    };
+    for (const auto& [command, code] : cases) {
+        settings.powerOffCommand = command;
+        SystemDrive drive(settings);
+        drive.Prepare();
+        DriveView mounted;
+        drive.Mount(mounted);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(drive.Start("C:\\Windows\\system32\\shutdown.exe /s", mounted, root), code)
+            << command;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    }
+    EXPECT_EQ(Read(root + "/pwd.log"), "/\n");
+    EXPECT_NE(Read(root + "/C/varlo.log").find("Zugriff verweigert"), S::npos);
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    EXPECT_EQ(Zombies(), 0);
+}
+
+// A drive that others could change is no drive at all; inside it no symlink is followed.
+TEST_F(PowerDrive, NoDriveThatOthersCouldChange) {
+    mkdir(settings.folder.c_str(), 0755);
+    chmod(settings.folder.c_str(), 0777);
+    SystemDrive open(settings);
+    open.Prepare();
+    open.Mount(view);
+    EXPECT_FALSE(view.ToPosix("C:\\hiberfil.sys", "/").has_value());
+    EXPECT_EQ(open.Start("C:\\Windows\\system32\\shutdown.exe /s", view, root), 2u);
+    chmod(settings.folder.c_str(), 0755);
+    if (getuid() == 0 && chown(settings.folder.c_str(), 12345, 12345) == 0) {
+        DriveView other;
+        SystemDrive foreign(settings);
+        foreign.Prepare();
+        foreign.Mount(other);
+        EXPECT_FALSE(other.ToPosix("C:\\hiberfil.sys", "/").has_value());
+        EXPECT_EQ(chown(settings.folder.c_str(), 0, 0), 0);
+    }
+    symlink((root + "/hiber").c_str(), (root + "/C/hiberfil.sys").c_str());
+    symlink((root + "/log").c_str(), (root + "/C/varlo.log").c_str());
+    settings.powerOffCommand = "/bin/sh -c \"echo nein; exit 1\"";
+    SystemDrive drive(settings);
+    drive.Prepare();
+    DriveView mounted;
+    drive.Mount(mounted);
+    EXPECT_EQ(drive.Start("C:\\Windows\\system32\\shutdown.exe /s", mounted, root), 5u);
+    EXPECT_FALSE(Exists(root + "/hiber"));
+    EXPECT_FALSE(Exists(root + "/log"));
 }
 
 }  // namespace
