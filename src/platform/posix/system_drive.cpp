@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -133,6 +134,11 @@ void AppendLog(const std::string& folder, const std::string& line) {
     const std::string text = line + "\n";
     [[maybe_unused]] const ssize_t written = write(log, text.data(), text.size());
     close(log);
+}
+
+std::string Ending(int status) {
+    if (WIFEXITED(status)) return ": exit status " + std::to_string(WEXITSTATUS(status));
+    return ": ended by signal " + std::to_string(WTERMSIG(status));
 }
 
 std::string PathVariable() {
@@ -278,6 +284,7 @@ void SystemDrive::Prepare() {
         return;
     }
     MakeFolders(c);
+    const std::string asked = c;
     char* real = realpath(c.c_str(), nullptr);
     c = real ? real : "";
     free(real);
@@ -285,6 +292,9 @@ void SystemDrive::Prepare() {
     const bool trusted = Trusted(root);
     if (root >= 0) close(root);
     if (!trusted) {
+        // The power probe then finds no drive; the user learns why when the player has ended.
+        std::fprintf(stderr, "varlo: %s %s: no drive C:\n", asked.c_str(),
+                     c.empty() ? "cannot be made" : "is not yours alone");
         c.clear();
         return;
     }
@@ -454,15 +464,14 @@ uint32_t SystemDrive::Watch(pid_t child, const std::string& name) {
                 int late = 0;
                 while (waitpid(child, &late, 0) < 0 && errno == EINTR) {
                 }
-                AppendLog(folder, name + ": ended, status " + std::to_string(late));
+                AppendLog(folder, name + Ending(late) + " (after the watch)");
             }).detach();
             return 0;
         }
         std::this_thread::sleep_for(kWatchStep);
     }
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return 0;
-    Log(name + (WIFEXITED(status) ? ": exit status " + std::to_string(WEXITSTATUS(status))
-                                  : ": ended by signal " + std::to_string(WTERMSIG(status))));
+    Log(name + Ending(status));
     return kSysAccessDenied;
 }
 
