@@ -14,8 +14,8 @@
 #              hibernate command once
 #   refused    a hibernate command that says why and exits 1 (polkit's refusal): the error
 #              report, its words in varlo.log, nothing else run, no second try
-#   session    power-off on a private session bus: a session manager there takes it and
-#              systemctl is not run; one that refuses is the error report; with none there a
+#   session    power-off on a private session bus: a session manager there (GNOME's, Plasma's)
+#              takes it and systemctl is not run; one that refuses is the error report; with none there a
 #              stand-in systemctl (first on PATH) runs. The system bus is one that is not there.
 folder="$VW_RUN/power-media"
 vw_media_folder "$folder" 6 "Erster - Titel.wav" "Zweiter - Titel.wav"
@@ -170,7 +170,8 @@ mkdir -p "$VW_RUN/fake-bin"
 printf '#!/bin/sh\necho "$*" >> "%s/systemctl.ran"\n' "$VW_RUN" > "$VW_RUN/fake-bin/systemctl"
 chmod +x "$VW_RUN/fake-bin/systemctl"
 cat > "$VW_RUN/session_manager.py" << 'END'
-# A session manager that writes down the requests it gets, and accepts or refuses them.
+# A session manager that writes down the requests it gets: GNOME's, which accepts or refuses
+# them, or Plasma's.
 import sys
 import dbus
 import dbus.service
@@ -182,23 +183,37 @@ DBusGMainLoop(set_as_default=True)
 bus = dbus.SessionBus()
 
 
-class Manager(dbus.service.Object):
+def write(line):
+    with open(log, "a") as out:
+        out.write(line + "\n")
+
+
+class Gnome(dbus.service.Object):
     @dbus.service.method("org.gnome.SessionManager")
     def Shutdown(self):
-        with open(log, "a") as out:
-            out.write("Shutdown\n")
+        write("Shutdown")
         if answer == "refuse":
             raise dbus.exceptions.DBusException(
                 "an application holds the shutdown", name="org.gnome.SessionManager.Inhibited")
 
 
-Manager(bus, "/org/gnome/SessionManager")
-name = dbus.service.BusName("org.gnome.SessionManager", bus)
+class Plasma(dbus.service.Object):
+    @dbus.service.method("org.kde.Shutdown")
+    def logoutAndShutdown(self):
+        write("logoutAndShutdown")
+
+
+if answer == "plasma":
+    Plasma(bus, "/Shutdown")
+    name = dbus.service.BusName("org.kde.Shutdown", bus)
+else:
+    Gnome(bus, "/org/gnome/SessionManager")
+    name = dbus.service.BusName("org.gnome.SessionManager", bus)
 open(log + ".ready", "w").close()
 GLib.MainLoop().run()
 END
 
-# session_case NAME [accept|refuse]: the player powers off with the private session bus as its
+# session_case NAME [accept|refuse|plasma]: the player powers off with the private session bus as its
 # only bus, a mock session manager on it when an answer is given.
 session_case() {
     local name=$1 answer=${2:-} i
@@ -231,6 +246,13 @@ session_case session-accept accept
 vw_wait_exit 0 15
 [ "$(cat "$VW_RUN/session-accept.manager")" = Shutdown ] ||
     { echo "the session manager got: $(cat "$VW_RUN/session-accept.manager" 2> /dev/null)"; exit 1; }
+no_systemctl
+end_mock
+
+session_case session-plasma plasma
+vw_wait_exit 0 15
+[ "$(cat "$VW_RUN/session-plasma.manager")" = logoutAndShutdown ] ||
+    { echo "Plasma got: $(cat "$VW_RUN/session-plasma.manager" 2> /dev/null)"; exit 1; }
 no_systemctl
 end_mock
 
