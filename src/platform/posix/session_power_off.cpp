@@ -80,6 +80,22 @@ GAsyncResult* Await(gint64 deadline, Start start) {
     return result;
 }
 
+// Only the entries of an address list ("a;b") that reach a running bus through a socket: an
+// "autolaunch:" entry would start a bus of the player's own, which then outlives it.
+std::string SocketEntries(const std::string& address) {
+    std::string kept;
+    size_t start = 0;
+    while (start <= address.size()) {
+        const size_t end = std::min(address.find(';', start), address.size());
+        const std::string entry = address.substr(start, end - start);
+        if (entry.rfind("unix:", 0) == 0 || entry.rfind("tcp:", 0) == 0) {
+            kept += (kept.empty() ? "" : ";") + entry;
+        }
+        start = end + 1;
+    }
+    return kept;
+}
+
 int Remaining(gint64 deadline) {
     return static_cast<int>(std::max<gint64>(1, (deadline - g_get_monotonic_time()) / 1000));
 }
@@ -114,7 +130,8 @@ std::string SystemBusAddress() {
     return address && *address ? address : "unix:path=/run/dbus/system_bus_socket";
 }
 
-GDBusConnection* ConnectBus(const std::string& address, int milliseconds) {
+GDBusConnection* ConnectBus(const std::string& listed, int milliseconds) {
+    const std::string address = SocketEntries(listed);
     if (address.empty()) return nullptr;
     const gint64 deadline = g_get_monotonic_time() + gint64{milliseconds} * 1000;
     GAsyncResult* result = Await(deadline, [&](GCancellable* cancel, Pending* pending) {

@@ -20,8 +20,9 @@ enum class SessionAnswer {
 // longer than `milliseconds` in all, whatever the bus does; `detail` says who answered what.
 SessionAnswer AskSessionToPowerOff(int milliseconds, std::string& detail);
 
-// A connection to the bus at `address` ("unix:path=..."), or nothing within `milliseconds`.
-// The caller unrefs it.
+// A connection to the bus at `address` ("unix:path=..."; other than unix: and tcp: entries
+// are left out, so no bus is ever started), or nothing within `milliseconds`. The caller
+// unrefs it.
 GDBusConnection* ConnectBus(const std::string& address, int milliseconds);
 
 // The session bus's address: DBUS_SESSION_BUS_ADDRESS, else $XDG_RUNTIME_DIR/bus where that
