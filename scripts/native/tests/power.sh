@@ -8,6 +8,15 @@
 #   shutdown   no hibernation: " /s" runs the power-off command once and the player ends
 #   missing    a power-off command that does not exist: the error report, nothing runs
 #   unwritable c:\dummi.cmd cannot be written: the error report at start-up
+#   home-slash HOME with a trailing slash, no XDG_DATA_HOME: the drive is found, " /s" runs the
+#              power-off command once
+#   root-home  HOME=/ with an XDG_DATA_HOME spelt with "//" and "/./": " /h" runs the
+#              hibernate command once
+#   refused    a hibernate command that says why and exits 1 (polkit's refusal): the error
+#              report, its words in varlo.log, nothing else run, no second try
+#   session    power-off on a private session bus: a session manager there (GNOME's, Plasma's)
+#              takes it and systemctl is not run; one that refuses is the error report; with none there a
+#              stand-in systemctl (first on PATH) runs. The system bus is one that is not there.
 folder="$VW_RUN/power-media"
 vw_media_folder "$folder" 6 "Erster - Titel.wav" "Zweiter - Titel.wav"
 stand_in="$VW_RUN/stand-in.sh"
@@ -104,3 +113,160 @@ printf '#!/bin/sh\n' > "$VW_RUN/unwritable-home/Schreib tisch ü/hibernate.link"
 vw_wait_stream '>>Fehler: 70 , 0 ,Permission denied<<' 15
 vw_key x
 vw_wait_exit 0 5
+
+# --- home-slash ---
+power_start home-slash VARLO_CAN_HIBERNATE=no "HOME=$VW_RUN/home-slash-home/" XDG_DATA_HOME=
+count_down
+vw_wait_stream '>>C:\Windows\system32\shutdown.exe /s<<' 20
+vw_wait_exit 0 10
+expect_ran home-slash-poweroff "home-slash-poweroff"
+[ -f "$VW_RUN/home-slash-home/.local/share/varlo/C/Windows/system32/shutdown.exe" ] ||
+    { echo "no drive under the home with a trailing slash"; exit 1; }
+
+# --- root-home ---
+power_start root-home VARLO_CAN_HIBERNATE=yes HOME=/ "XDG_DATA_HOME=$VW_RUN//root-home-data/./"
+vw_wait_stream "Ruhemodus OK" 15
+count_down
+vw_wait_stream '>>C:\Windows\system32\shutdown.exe /h<<' 20
+expect_ran root-home-hibernate "root-home-hibernate"
+vw_wait_text 10 31 "Zweiter" 30
+
+# --- refused ---
+refuse="$VW_RUN/refuse.sh"
+printf '#!/bin/sh\necho "$*" >> "%s/$1.ran"\necho "Zugriff verweigert: interaktive Anmeldung nötig"\nexit 1\n' \
+    "$VW_RUN" > "$refuse"
+chmod +x "$refuse"
+power_start refused VARLO_CAN_HIBERNATE=yes "VARLO_HIBERNATE_COMMAND=$refuse refused-hibernate"
+count_down
+vw_wait_stream '>>C:\Windows\system32\shutdown.exe /h<<' 20
+shown=$(date +%s.%N)
+vw_wait_stream '>>Fehler: 70 , 0 ,Permission denied<<' 10
+echo "note: refused hibernate command: error report $(python3 -c "print(round($(date +%s.%N) - $shown, 1))") s after the command line was shown"
+expect_ran refused-hibernate "refused-hibernate"
+log="$VW_RUN/refused-data/varlo/C/varlo.log"
+grep -q "Zugriff verweigert" "$log" && grep -q "exit status 1" "$log" ||
+    { echo "varlo.log holds: $(cat "$log")"; exit 1; }
+sleep 3 # the report stands: nothing is tried again
+[ "$(ran refused-hibernate | wc -l)" = 1 ] || { echo "tried again: $(ran refused-hibernate)"; exit 1; }
+[ -z "$(ran refused-poweroff)" ] || { echo "powered off: $(ran refused-poweroff)"; exit 1; }
+vw_key x
+vw_wait_exit 0 5
+
+# --- session ---
+bus_pid=
+mock_pid=
+stop_session() {
+    [ -z "$mock_pid" ] || kill "$mock_pid" 2> /dev/null || true
+    [ -z "$bus_pid" ] || kill "$bus_pid" 2> /dev/null || true
+    vn_stop
+}
+trap stop_session EXIT
+{
+    read -r bus_address
+    read -r bus_pid
+} < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
+[ -n "$bus_pid" ] || { echo "no private session bus"; exit 1; }
+mkdir -p "$VW_RUN/fake-bin"
+printf '#!/bin/sh\necho "$*" >> "%s/systemctl.ran"\n' "$VW_RUN" > "$VW_RUN/fake-bin/systemctl"
+chmod +x "$VW_RUN/fake-bin/systemctl"
+cat > "$VW_RUN/session_manager.py" << 'END'
+# A session manager that writes down the requests it gets: GNOME's, which accepts or refuses
+# them, or Plasma's.
+import sys
+import dbus
+import dbus.service
+from dbus.mainloop.glib import DBusGMainLoop
+from gi.repository import GLib
+
+log, answer = sys.argv[1], sys.argv[2]
+DBusGMainLoop(set_as_default=True)
+bus = dbus.SessionBus()
+
+
+def write(line):
+    with open(log, "a") as out:
+        out.write(line + "\n")
+
+
+class Gnome(dbus.service.Object):
+    @dbus.service.method("org.gnome.SessionManager")
+    def Shutdown(self):
+        write("Shutdown")
+        if answer == "refuse":
+            raise dbus.exceptions.DBusException(
+                "an application holds the shutdown", name="org.gnome.SessionManager.Inhibited")
+
+
+class Plasma(dbus.service.Object):
+    @dbus.service.method("org.kde.Shutdown")
+    def logoutAndShutdown(self):
+        write("logoutAndShutdown")
+
+
+if answer == "plasma":
+    Plasma(bus, "/Shutdown")
+    name = dbus.service.BusName("org.kde.Shutdown", bus)
+else:
+    Gnome(bus, "/org/gnome/SessionManager")
+    name = dbus.service.BusName("org.gnome.SessionManager", bus)
+open(log + ".ready", "w").close()
+GLib.MainLoop().run()
+END
+
+# session_case NAME [accept|refuse|plasma]: the player powers off with the private session bus as its
+# only bus, a mock session manager on it when an answer is given.
+session_case() {
+    local name=$1 answer=${2:-} i
+    if [ -n "$answer" ]; then
+        DBUS_SESSION_BUS_ADDRESS=$bus_address /usr/bin/python3 "$VW_RUN/session_manager.py" \
+            "$VW_RUN/$name.manager" "$answer" > "$VW_RUN/$name.mock.log" 2>&1 &
+        mock_pid=$!
+        for i in $(seq 1 50); do
+            [ -e "$VW_RUN/$name.manager.ready" ] && break
+            sleep 0.1
+        done
+        [ -e "$VW_RUN/$name.manager.ready" ] || { echo "mock: $(cat "$VW_RUN/$name.mock.log")"; exit 1; }
+    fi
+    power_start "$name" VARLO_CAN_HIBERNATE=no VARLO_POWEROFF_COMMAND= \
+        "DBUS_SESSION_BUS_ADDRESS=$bus_address" DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent \
+        "PATH=$VW_RUN/fake-bin:$PATH"
+    count_down
+    vw_wait_stream '>>C:\Windows\system32\shutdown.exe /s<<' 20
+}
+end_mock() {
+    kill "$mock_pid" 2> /dev/null || true
+    wait "$mock_pid" 2> /dev/null || true
+    mock_pid=
+}
+no_systemctl() {
+    [ ! -e "$VW_RUN/systemctl.ran" ] || { echo "systemctl ran: $(cat "$VW_RUN/systemctl.ran")"; exit 1; }
+}
+
+session_case session-accept accept
+vw_wait_exit 0 15
+[ "$(cat "$VW_RUN/session-accept.manager")" = Shutdown ] ||
+    { echo "the session manager got: $(cat "$VW_RUN/session-accept.manager" 2> /dev/null)"; exit 1; }
+no_systemctl
+end_mock
+
+session_case session-plasma plasma
+vw_wait_exit 0 15
+[ "$(cat "$VW_RUN/session-plasma.manager")" = logoutAndShutdown ] ||
+    { echo "Plasma got: $(cat "$VW_RUN/session-plasma.manager" 2> /dev/null)"; exit 1; }
+no_systemctl
+end_mock
+
+session_case session-refuse refuse
+vw_wait_stream '>>Fehler: 70 , 0 ,Permission denied<<' 15
+[ "$(cat "$VW_RUN/session-refuse.manager")" = Shutdown ] || { echo "no request"; exit 1; }
+no_systemctl
+grep -q "an application holds the shutdown" "$VW_RUN/session-refuse-data/varlo/C/varlo.log" ||
+    { echo "varlo.log: $(cat "$VW_RUN/session-refuse-data/varlo/C/varlo.log")"; exit 1; }
+vw_key x
+vw_wait_exit 0 5
+end_mock
+
+session_case session-none
+vw_wait_exit 0 15
+[ "$(cat "$VW_RUN/systemctl.ran" 2> /dev/null)" = poweroff ] ||
+    { echo "systemctl ran with: $(cat "$VW_RUN/systemctl.ran" 2> /dev/null)"; exit 1; }
