@@ -117,6 +117,11 @@ TEST_F(PosixFilesTest, WritesATextFile) {
     EXPECT_EQ(files.WriteTextFile("missing\\out.cmd", "x"), 3u);
     EXPECT_EQ(files.WriteTextFile("Musik", "x"), 5u);
     EXPECT_EQ(files.WriteTextFile("a?.cmd", "x"), 123u);
+    // A link in the command file's place is refused and what it points to stays as it was.
+    ASSERT_EQ(symlink(Path("out.cmd").c_str(), Path("link.cmd").c_str()), 0);
+    EXPECT_EQ(files.WriteTextFile("link.cmd", "x"), 5u);
+    std::ifstream target(Path("out.cmd"));
+    EXPECT_EQ(S(std::istreambuf_iterator<char>(target), {}), "ab");
 }
 
 // The player's open of a title (short path, open command) over these files; the engine

@@ -361,7 +361,11 @@ uint32_t PosixFiles::WriteTextFile(const std::string& path, const std::string& b
         slash == std::string::npos ? WorkingFolder() : Resolve(path.substr(0, slash + 1), true);
     if (!folder) return kSysPathNotFound;
     const std::string posix = Join(*folder, Windows1252ToUtf8(name));
-    const int file = open(posix.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Never through a link: a link planted in place of the command file would have the
+    // player write over whatever it points to.
+    const int file =
+        open(posix.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (file < 0 && errno == ELOOP) return kSysAccessDenied;
     if (file < 0) return SystemCode(errno, posix);
     uint32_t code = 0;
     size_t done = 0;
