@@ -63,9 +63,9 @@ TEST(InputDecoder, KeysAndSequences) {
         {"\x1b[15~\x1b[17~\x1b[18~\x1b[19~\x1b[20~\x1b[21~\x1b[23~\x1b[24~\x1b[24;2~",
          "#63 #64 #65 #66 #67 #68 #87 #88 #88"},
         // Alt + key: the key's scan code (US layout); ESC before a sequence is the key itself
-        {"\x1bx\x1bX\x1b"
+        {"\x1bx\x1bZ\x1b"
          "1\x1b=\x1b+\x1b\x7F\x1b\r\x1b ",
-         "#45 #45 #2 #13 #13 #14 #28 #57"},
+         "#45 #44 #2 #13 #13 #14 #28 #57"},
         {"\x1b\x1b[A\x1b\x1bOP", "#72 #59"},
         // Esc Esc; ESC [ and ESC O that end there are Alt + [ and Alt + O
         {"\x1b\x1b", "<27> <27>"},
@@ -109,6 +109,67 @@ TEST(InputDecoder, EscWaitsForAPollWithoutFollowUpAndSplitReadsStillDecode) {
     InputDecoder e;
     // Tick counts wrap at 2^32.
     EXPECT_EQ(Decode(e, {{0xFFFFFFF0u, "\x1b"}, {10, ""}, {40, ""}}), "<27>");
+}
+
+TEST(InputDecoder, TerminalStringsAndEightBitControlsTypeNothing) {
+    // A colour reply split anywhere, also inside its terminator, the rest read soon or late
+    // (a lone ESC read late is the Esc key).
+    const std::string reply = "\x1b]11;rgb:1c1c/1c1c/1c1c\x1b\\";
+    for (size_t cut = 1; cut < reply.size(); ++cut) {
+        for (uint32_t gap : {30u, 300u}) {
+            if (cut == 1 && gap > InputDecoder::kEscWait) continue;
+            InputDecoder d;
+            EXPECT_EQ(Decode(d, {{0, "q"},
+                                 {10, reply.substr(0, cut)},
+                                 {10 + gap / 2, ""},
+                                 {10 + gap, reply.substr(cut) + "x"},
+                                 {1000, ""}}),
+                      "q x")
+                << cut << " " << gap;
+        }
+    }
+    const std::pair<std::string, std::string> cases[] = {
+        // DCS, APC, PM, SOS, OSC ended by BEL, by ESC (which starts the next key), CAN, SUB
+        {"\x1bP>|xterm(390)\x1b\\a\x1b_Gi=1;OK\x1b\\b\x1b^pm\x07"
+         "c\x1bXsos\x18"
+         "d",
+         "a b c d"},
+        {"\x1b]4;1;rgb:ff/00/00\x07"
+         "e\x1b]10;x\x1b[Af\x1b]2;y\x1ag",
+         "e #72 f g"},
+        // 8-bit introducers, raw and as UTF-8 C1 characters: CSI sequences and strings go whole
+        {"\x9b[A\x9b"
+         "12~1\x9b<0;5;5M2\xc2\x9b"
+         "11;2R3\x9d"
+         "11;rgb:0/0/0\x07"
+         "4",
+         "1 2 3 4"},
+        {"\xc2\x9d"
+         "0;t\x1b\\5\x90q\x9c"
+         "6\xc2\x90q\x07"
+         "7\x8fP8\xc2\x85"
+         "9\x9c",
+         "5 6 7 8 9"},
+        // a stray string terminator
+        {"\x1b\\a", "a"},
+        // Esc before a mouse report: the Esc and the click
+        {"\x1b\x1b[<0;30;11M\x1b[<0;30;11m", "<27> M4/1@30,11 M8/1@30,11"},
+    };
+    for (const auto& [bytes, items] : cases) {
+        EXPECT_EQ(DecodeAtOnce(bytes), items) << Describe(InputItem{bytes, 0, 0});
+    }
+    // A string far longer than any buffer, in pieces: nothing kept, nothing typed; an
+    // unterminated one ends once the input stood still, and keys count again.
+    InputDecoder e;
+    std::vector<std::pair<uint32_t, std::string>> reads{{0, "\x1bP"}};
+    for (uint32_t i = 1; i <= 100; ++i) reads.emplace_back(i, std::string(1000, '1'));
+    reads.emplace_back(101, "\x1b\\2");
+    EXPECT_EQ(Decode(e, reads), "2");
+    reads.back() = {101, ""};
+    reads.emplace_back(2000, "");
+    reads.emplace_back(2001, "3");
+    InputDecoder f;
+    EXPECT_EQ(Decode(f, reads), "3");
 }
 
 TEST(InputDecoder, MouseRecordsAsWindowsGivesThem) {
