@@ -1,12 +1,23 @@
-// The console's cells on a VT terminal: colours, changed cells only, no scrolling, cursor.
+// The console's cells on a VT terminal: colours, changed cells only, no scrolling, cursor;
+// and a terminal that stops reading.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <utility>
 
 #include "platform/posix/cell_screen.h"
+#include "platform/posix/posix_platform.h"
 
 namespace varlo {
 namespace {
+
+using namespace std::chrono_literals;
 
 std::string Render(CellScreen& screen) {
     std::string out;
@@ -66,6 +77,68 @@ TEST(CellScreen, WritesOnlyChangedCellsAndNeverScrolls) {
     EXPECT_EQ(Render(s),
               "\x1b[1;1H\x1b[30;47mba\xE2\x98\xBA"
               "c\x1b[2;1H");
+}
+
+struct NoEngine : MediaEngine {
+    std::unique_ptr<MediaStream> Open(const std::string&, uint32_t*) override { return nullptr; }
+    uint32_t AudioOutputCount() override { return 0; }
+};
+
+// What the pty's other side has to read, within ms.
+std::string ReadPty(int master, int ms) {
+    std::string bytes;
+    char buffer[65536];
+    pollfd ready{master, POLLIN, 0};
+    while (poll(&ready, 1, ms) > 0) {
+        const ssize_t n = read(master, buffer, sizeof buffer);
+        if (n <= 0) break;
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+    return bytes;
+}
+
+TEST(PosixConsole, ATerminalNobodyReadsNeverHoldsThePlayerAndIsDrawnAnewWhenReadAgain) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+    const int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+    Terminal terminal(slave, slave);
+    ASSERT_TRUE(terminal.Enter());
+    NoEngine engine;
+    auto platform = std::make_unique<PosixPlatform>(engine, terminal);
+    // Screens far beyond what the pty holds; a write that waits would hang this thread.
+    const auto screens = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            platform->SetCursor(1, 1);
+            platform->WriteText(std::string(22 * 69, i % 2 ? 'x' : 'o'));
+            platform->Sleep(0);
+        }
+    };
+    std::atomic<bool> done{false};
+    std::thread player([&] {
+        screens(300);
+        done = true;
+    });
+    for (int ms = 0; ms < 3000 && !done; ms += 10) std::this_thread::sleep_for(10ms);
+    const bool held = !done;
+    while (!done) ReadPty(master, 10);
+    player.join();
+    EXPECT_FALSE(held);
+    // Read again: the screen comes whole, after a CAN for the sequence cut off.
+    ReadPty(master, 50);
+    platform->Sleep(0);
+    const std::string redrawn = ReadPty(master, 50);
+    EXPECT_EQ(redrawn.substr(0, 12), "\x18\x1b[0m\x1b[H\x1b[2J") << redrawn;
+    EXPECT_EQ(std::count(redrawn.begin(), redrawn.end(), 'x'), 22 * 69);
+    // Full again, then the way back: it gets through at once.
+    screens(100);
+    platform.reset();
+    const auto start = std::chrono::steady_clock::now();
+    terminal.Leave();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
+    const std::string left = ReadPty(master, 50);
+    EXPECT_NE(left.find("\x1b[?1049l"), std::string::npos);
+    close(slave);
+    close(master);
 }
 
 }  // namespace
