@@ -29,8 +29,8 @@ vw_wait_exit 143 5
 vn_expect_restored
 
 # SIGTERM and SIGHUP at once (a terminal closed while the system stops): the terminal comes
-# back once, whichever of the two ends the player.
-vn_start both "$folder"
+# back once, whichever of the two ends the player, and is asked for its own size again.
+vn_start both "$folder" sound 80 24
 vw_wait_text 3 2 "sortierung nach?:" 20
 vw_key 2
 vw_wait_text 10 32 "Alpha" 10
@@ -39,6 +39,10 @@ kill -TERM "$player"
 kill -HUP "$player"
 vw_wait_exit 143 5 || vw_wait_exit 129 1
 vn_expect_restored
+if ! tr '\n' ' ' < "$VW_DIR/stream" | grep -aq $'\e\[8;22;69t.*\e\[?1049l\e\[8;24;80t'; then
+    echo "the terminal was not asked for its size before"
+    exit 1
+fi
 
 # SIGUSR1, which the player has no use for, ends it as its default action does, the terminal
 # restored. Its stderr, the terminal here, went to the drive's varlo.log, with the signal.
