@@ -119,57 +119,33 @@ TEST(InputDecoder, TerminalStringsAndEightBitControlsTypeNothing) {
         for (uint32_t gap : {30u, 300u}) {
             if (cut == 1 && gap > InputDecoder::kEscWait) continue;
             InputDecoder d;
-            EXPECT_EQ(Decode(d, {{0, "q"},
-                                 {10, reply.substr(0, cut)},
-                                 {10 + gap / 2, ""},
-                                 {10 + gap, reply.substr(cut) + "x"},
-                                 {1000, ""}}),
+            const std::string head = reply.substr(0, cut), tail = reply.substr(cut) + "x";
+            EXPECT_EQ(Decode(d, {{0, "q"}, {10, head}, {gap, ""}, {10 + gap, tail}, {999, ""}}),
                       "q x")
                 << cut << " " << gap;
         }
     }
     const std::pair<std::string, std::string> cases[] = {
         // DCS, APC, PM, SOS, OSC ended by BEL, by ESC (which starts the next key), CAN, SUB
-        {"\x1bP>|xterm(390)\x1b\\a\x1b_Gi=1;OK\x1b\\b\x1b^pm\x07"
-         "c\x1bXsos\x18"
-         "d",
-         "a b c d"},
-        {"\x1b]4;1;rgb:ff/00/00\x07"
-         "e\x1b]10;x\x1b[Af\x1b]2;y\x1ag",
-         "e #72 f g"},
-        // 8-bit introducers, raw and as UTF-8 C1 characters: CSI sequences and strings go whole
-        {"\x9b[A\x9b"
-         "12~1\x9b<0;5;5M2\xc2\x9b"
-         "11;2R3\x9d"
-         "11;rgb:0/0/0\x07"
-         "4",
-         "1 2 3 4"},
-        {"\xc2\x9d"
-         "0;t\x1b\\5\x90q\x9c"
-         "6\xc2\x90q\x07"
-         "7\x8fP8\xc2\x85"
-         "9\x9c",
-         "5 6 7 8 9"},
-        // a stray string terminator
-        {"\x1b\\a", "a"},
-        // Esc before a mouse report: the Esc and the click
-        {"\x1b\x1b[<0;30;11M\x1b[<0;30;11m", "<27> M4/1@30,11 M8/1@30,11"},
+        {"\x1bP>|xterm(390)\x1b\\a\x1b_Gi=1;OK\x1b\\b\x1b^pm\ac\x1bXsos\030d", "a b c d"},
+        {"\x1b]4;1;rgb:ff/00/00\ae\x1b]10;x\x1b[Af\x1b]2;y\x1ag", "e #72 f g"},
+        // 8-bit introducers (in octal), raw and as UTF-8 C1 characters: CSI sequences and
+        // strings go whole
+        {"\233[A\23312~1\233<0;5;5M2\302\23311;2R3\23511;rgb:0/0/0\a4", "1 2 3 4"},
+        {"\302\2350;t\x1b\\5\220q\2346\302\220q\a7\217P8\302\2059\234", "5 6 7 8 9"},
+        // a stray string terminator; an Esc before a mouse report stays an Esc
+        {"\x1b\\a\x1b\x1b[<0;30;11M\x1b[<0;30;11m", "a <27> M4/1@30,11 M8/1@30,11"},
     };
     for (const auto& [bytes, items] : cases) {
         EXPECT_EQ(DecodeAtOnce(bytes), items) << Describe(InputItem{bytes, 0, 0});
     }
-    // A string far longer than any buffer, in pieces: nothing kept, nothing typed; an
-    // unterminated one ends once the input stood still, and keys count again.
-    InputDecoder e;
+    // A string far longer than any buffer, in pieces: nothing kept, nothing typed; one whose
+    // end never comes ends once the input stood still, and keys count again.
     std::vector<std::pair<uint32_t, std::string>> reads{{0, "\x1bP"}};
     for (uint32_t i = 1; i <= 100; ++i) reads.emplace_back(i, std::string(1000, '1'));
-    reads.emplace_back(101, "\x1b\\2");
-    EXPECT_EQ(Decode(e, reads), "2");
-    reads.back() = {101, ""};
-    reads.emplace_back(2000, "");
-    reads.emplace_back(2001, "3");
-    InputDecoder f;
-    EXPECT_EQ(Decode(f, reads), "3");
+    InputDecoder e, f;
+    EXPECT_EQ(Decode(e, reads) + Decode(e, {{101, "\x1b\\2"}}), "2");
+    EXPECT_EQ(Decode(f, reads) + Decode(f, {{101, ""}, {2000, ""}, {2001, "3"}}), "3");
 }
 
 TEST(InputDecoder, MouseRecordsAsWindowsGivesThem) {

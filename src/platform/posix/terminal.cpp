@@ -289,10 +289,13 @@ bool Terminal::Enter() {
     g_terminal.mouse = 0;
     g_terminal.repaint = 0;
     g_terminal.entered = 1;
+    // Only signals left to their default: one ignored from the start (nohup) stays ignored,
+    // one a library handles stays the library's.
     ForEachSignal([](int signal, void (*handler)(int), int flags) {
         struct sigaction& previous = g_previous[signal];
-        g_installed[signal] =
-            sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN;
+        g_installed[signal] = sigaction(signal, nullptr, &previous) == 0 &&
+                              (previous.sa_flags & SA_SIGINFO) == 0 &&
+                              previous.sa_handler == SIG_DFL;
         if (g_installed[signal]) SetHandler(signal, handler, flags);
     });
     Apply();

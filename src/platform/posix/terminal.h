@@ -4,8 +4,9 @@
 // it had before the player asked for another) on every way the program ends: a normal end,
 // and every signal whose default action ends the program (Ctrl+C, SIGTERM, SIGHUP, a crash,
 // SIGUSR1, SIGALRM, ...: the terminal first, then the signal's own end). Signals the program
-// was started with ignored stay ignored. The way back is taken once, whatever signals come
-// during it; a write to a closed pipe or socket (SIGPIPE) fails instead of ending the player.
+// was started with ignored stay ignored, as do those a library handles. The way back is taken once,
+// whatever signals come during it; a write to a closed pipe or socket (SIGPIPE) fails instead of
+// ending the player.
 //
 // No write ever waits for the terminal: one that nobody reads (a dead SSH link, a hung
 // terminal) loses what it cannot take, and the player goes on. The way back then drops what
