@@ -86,6 +86,9 @@ bool Begin(int from) {
 
 void Apply() {
     if (!Begin(kRestored)) return;
+    if (g_terminal.outputFlags >= 0) {
+        fcntl(g_terminal.output, F_SETFL, g_terminal.outputFlags | O_NONBLOCK);
+    }
     tcsetattr(g_terminal.input, TCSANOW, &g_terminal.raw);
     Send(kEnterScreen, sizeof kEnterScreen - 1);
     if (g_terminal.mouse) Send(kMouseOn, sizeof kMouseOn - 1);
@@ -238,10 +241,7 @@ int OpenWriter(int output) {
         const int writer = open(name, O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (writer >= 0) return writer;
     }
-    const int flags = fcntl(output, F_GETFL);
-    if (flags >= 0 && fcntl(output, F_SETFL, flags | O_NONBLOCK) == 0) {
-        g_terminal.outputFlags = flags;
-    }
+    g_terminal.outputFlags = fcntl(output, F_GETFL);  // made non-blocking by Apply
     return output;
 }
 
