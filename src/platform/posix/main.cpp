@@ -49,9 +49,8 @@ int main(int argc, char** argv) {
     // A console keeps what the program showed last ("No sound device found!", an error
     // report); the alternate screen goes with the program, so its text follows on the
     // terminal's own screen.
-    terminal.Leave();
+    terminal.Leave(last);
     varlo::Terminal::NoteSignalsIn(-1);
     if (shownErrors >= 0) dup2(shownErrors, STDERR_FILENO);
-    std::fputs(last.c_str(), stdout);
     return code;
 }

@@ -305,12 +305,16 @@ bool Terminal::Enter() {
     return true;
 }
 
-void Terminal::Leave() {
+void Terminal::Leave(std::string_view text) {
     if (!entered_) return;
     sigset_t before;
     pthread_sigmask(SIG_BLOCK, &g_terminal.handled, &before);
     g_terminal.entered = 0;
     Restore();
+    const int flags = fcntl(writer_, F_GETFL);
+    fcntl(writer_, F_SETFL, flags | O_NONBLOCK);
+    WriteSome(writer_, text.data(), text.size());
+    fcntl(writer_, F_SETFL, flags);
     ForEachSignal([](int signal, auto, int) {
         if (g_installed[signal]) sigaction(signal, &g_previous[signal], nullptr);
         g_installed[signal] = false;

@@ -43,8 +43,9 @@ class Terminal {
     // Raw mode and the alternate screen, and the signal handlers that give them back. False
     // (nothing changed) when the input is not a terminal.
     bool Enter();
-    // Gives the terminal back as it was before Enter; nothing when not entered.
-    void Leave();
+    // Gives the terminal back as it was before Enter, then writes text on its own screen
+    // as far as it takes it without waiting; nothing when not entered.
+    void Leave(std::string_view text = {});
 
     // Mouse reports (xterm's SGR form, presses, releases and moves with a button held) from
     // now on, also after a stop.
