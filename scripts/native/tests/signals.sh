@@ -1,5 +1,6 @@
 # The terminal comes back on every way the player ends: Ctrl+C at the sort prompt, SIGTERM
-# during playback (mouse reports on). A stopped and continued player draws everything anew.
+# during playback (mouse reports on), SIGTERM and SIGHUP at once, SIGUSR1. A stopped and
+# continued player draws everything anew.
 folder="$VW_RUN/signals-media"
 vw_media_folder "$folder" 60 "Alpha - Nordwind.wav"
 vn_start interrupted "$folder"
