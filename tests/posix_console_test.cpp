@@ -98,7 +98,7 @@ std::string ReadPty(int master, int ms) {
 TEST(PosixConsole, ATerminalNobodyReadsNeverHoldsThePlayerAndIsDrawnAnewWhenReadAgain) {
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
-    const int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+    const int slave = open(ptsname(master), O_RDWR | O_NOCTTY | O_NONBLOCK);
     // A signal ignored from the start (nohup) stays ignored; one left to its default ends
     // the player through the way back.
     std::signal(SIGHUP, SIG_IGN);
@@ -127,8 +127,9 @@ TEST(PosixConsole, ATerminalNobodyReadsNeverHoldsThePlayerAndIsDrawnAnewWhenRead
     const std::string redrawn = ReadPty(master, 50);
     EXPECT_EQ(redrawn.substr(0, 12), "\x18\x1b[0m\x1b[H\x1b[2J") << redrawn;
     EXPECT_EQ(std::count(redrawn.begin(), redrawn.end(), 'x'), 22 * 69);
-    // Full again, then the way back: it gets through.
+    // Full again, to the last byte, then the way back: it gets through.
     screens(100);
+    while (write(slave, "x", 1) == 1) continue;
     platform.reset();
     terminal.Leave();
     EXPECT_NE(ReadPty(master, 50).find("\x1b[?1049l"), std::string::npos);
