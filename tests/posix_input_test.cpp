@@ -112,17 +112,18 @@ TEST(InputDecoder, EscWaitsForAPollWithoutFollowUpAndSplitReadsStillDecode) {
 }
 
 TEST(InputDecoder, TerminalStringsAndEightBitControlsTypeNothing) {
-    // A colour reply split anywhere, also inside its terminator, the rest read soon or late
-    // (a lone ESC read late is the Esc key).
-    const std::string reply = "\x1b]11;rgb:1c1c/1c1c/1c1c\x1b\\";
-    for (size_t cut = 1; cut < reply.size(); ++cut) {
-        for (uint32_t gap : {30u, 300u}) {
-            if (cut == 1 && gap > InputDecoder::kEscWait) continue;
-            InputDecoder d;
-            const std::string head = reply.substr(0, cut), tail = reply.substr(cut) + "x";
-            EXPECT_EQ(Decode(d, {{0, "q"}, {10, head}, {gap, ""}, {10 + gap, tail}, {999, ""}}),
-                      "q x")
-                << cut << " " << gap;
+    // Replies split anywhere, also inside a terminator, the rest read soon or late (a lone
+    // ESC read late is the Esc key): OSC, APC, 8-bit CSI (in octal), OSC as a UTF-8 C1.
+    for (const std::string reply : {"\x1b]11;rgb:1c1c/1c1c/1c1c\x1b\\", "\x1b_Gi=1;OK\x1b\\",
+                                    "\23312;40R", "\302\2351;t\a"}) {
+        for (size_t cut = 1; cut < reply.size(); ++cut) {
+            for (uint32_t gap : {30u, 300u}) {
+                if (cut == 1 && gap > InputDecoder::kEscWait && reply[0] == '\x1b') continue;
+                InputDecoder d;
+                const std::string head = reply.substr(0, cut), tail = reply.substr(cut) + "x";
+                EXPECT_EQ(Decode(d, {{0, "q"}, {10, head}, {gap, ""}, {10 + gap, tail}}), "q x")
+                    << Describe(InputItem{head, 0, 0}) << " " << gap;
+            }
         }
     }
     const std::pair<std::string, std::string> cases[] = {

@@ -200,9 +200,8 @@ void InputDecoder::Feed(std::string_view bytes, uint32_t nowMs) {
         pending_.append(bytes);
         pendingSince_ = nowMs;
     }
-    const uint32_t idle = nowMs - pendingSince_;
-    const bool waited = bytes.empty() && idle >= kEscWait;
-    if (inString_ && bytes.empty() && idle >= kStringWait) {
+    const uint32_t idle = bytes.empty() ? nowMs - pendingSince_ : 0;
+    if (inString_ && idle >= kStringWait) {
         // Its end was lost on the way.
         inString_ = false;
         pending_.clear();
@@ -217,7 +216,9 @@ void InputDecoder::Feed(std::string_view bytes, uint32_t nowMs) {
         }
         Token token = Parse(rest, nowMs);
         if (token.used == 0) {
-            if (!waited) break;
+            // Only an ESC may be a key by itself; the rest of a C1 sequence or a character
+            // may come later.
+            if (idle < (rest[0] == kEsc ? kEscWait : kStringWait)) break;
             token = Expire(rest);
         }
         done += token.used;

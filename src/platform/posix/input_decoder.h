@@ -11,7 +11,8 @@
 // arriving late), up to their end (BEL, ESC \, an ESC that starts something else, CAN or
 // SUB) however they are split, and the 8-bit controls (C1, raw or as UTF-8 characters). A
 // string's text is never kept, so no length is too long; one whose end never comes ends
-// once the input stood still for kStringWait.
+// once the input stood still for kStringWait, as does a C1 sequence or a character whose
+// rest never comes.
 #pragma once
 
 #include <cstdint>
