@@ -1,12 +1,23 @@
-// The console's cells on a VT terminal: colours, changed cells only, no scrolling, cursor.
+// The console's cells on a VT terminal: colours, changed cells only, no scrolling, cursor;
+// and a terminal that stops reading.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <future>
 #include <utility>
 
 #include "platform/posix/cell_screen.h"
+#include "platform/posix/posix_platform.h"
 
 namespace varlo {
 namespace {
+
+using namespace std::chrono_literals;
 
 std::string Render(CellScreen& screen) {
     std::string out;
@@ -66,6 +77,65 @@ TEST(CellScreen, WritesOnlyChangedCellsAndNeverScrolls) {
     EXPECT_EQ(Render(s),
               "\x1b[1;1H\x1b[30;47mba\xE2\x98\xBA"
               "c\x1b[2;1H");
+}
+
+struct NoEngine : MediaEngine {
+    std::unique_ptr<MediaStream> Open(const std::string&, uint32_t*) override { return nullptr; }
+    uint32_t AudioOutputCount() override { return 0; }
+};
+
+// What the pty's other side has to read, within ms.
+std::string ReadPty(int master, int ms) {
+    std::string bytes;
+    char buffer[65536];
+    pollfd ready{master, POLLIN, 0};
+    for (ssize_t n; poll(&ready, 1, ms) > 0 && (n = read(master, buffer, sizeof buffer)) > 0;) {
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+    return bytes;
+}
+
+TEST(PosixConsole, ATerminalNobodyReadsNeverHoldsThePlayerAndIsDrawnAnewWhenReadAgain) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+    const int slave = open(ptsname(master), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    // A signal ignored from the start (nohup) stays ignored; one left to its default ends
+    // the player through the way back.
+    std::signal(SIGHUP, SIG_IGN);
+    Terminal terminal(slave, slave);
+    ASSERT_TRUE(terminal.Enter());
+    struct sigaction hup, usr1;
+    sigaction(SIGHUP, nullptr, &hup);
+    sigaction(SIGUSR1, nullptr, &usr1);
+    EXPECT_TRUE(hup.sa_handler == SIG_IGN && usr1.sa_handler != SIG_DFL);
+    NoEngine engine;
+    auto platform = std::make_unique<PosixPlatform>(engine, terminal);
+    // Screens far beyond what the pty holds; a write that waits would hang this thread.
+    const auto screens = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            platform->SetCursor(1, 1);
+            platform->WriteText(std::string(22 * 69, i % 2 ? 'x' : 'o'));
+            platform->Sleep(0);
+        }
+    };
+    auto player = std::async(std::launch::async, screens, 300);
+    EXPECT_EQ(player.wait_for(3s), std::future_status::ready) << "held by the terminal";
+    while (player.wait_for(0s) != std::future_status::ready) ReadPty(master, 10);
+    // Read again: the screen comes whole, after a CAN for the sequence cut off.
+    ReadPty(master, 50);
+    platform->Sleep(0);
+    const std::string redrawn = ReadPty(master, 50);
+    EXPECT_EQ(redrawn.substr(0, 12), "\x18\x1b[0m\x1b[H\x1b[2J") << redrawn;
+    EXPECT_EQ(std::count(redrawn.begin(), redrawn.end(), 'x'), 22 * 69);
+    // Full again, to the last byte, then the way back: it gets through.
+    screens(100);
+    while (write(slave, "x", 1) == 1) continue;
+    platform.reset();
+    terminal.Leave();
+    EXPECT_NE(ReadPty(master, 50).find("\x1b[?1049l"), std::string::npos);
+    std::signal(SIGHUP, SIG_DFL);
+    close(slave);
+    close(master);
 }
 
 }  // namespace

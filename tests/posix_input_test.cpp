@@ -63,9 +63,9 @@ TEST(InputDecoder, KeysAndSequences) {
         {"\x1b[15~\x1b[17~\x1b[18~\x1b[19~\x1b[20~\x1b[21~\x1b[23~\x1b[24~\x1b[24;2~",
          "#63 #64 #65 #66 #67 #68 #87 #88 #88"},
         // Alt + key: the key's scan code (US layout); ESC before a sequence is the key itself
-        {"\x1bx\x1bX\x1b"
+        {"\x1bx\x1bZ\x1b"
          "1\x1b=\x1b+\x1b\x7F\x1b\r\x1b ",
-         "#45 #45 #2 #13 #13 #14 #28 #57"},
+         "#45 #44 #2 #13 #13 #14 #28 #57"},
         {"\x1b\x1b[A\x1b\x1bOP", "#72 #59"},
         // Esc Esc; ESC [ and ESC O that end there are Alt + [ and Alt + O
         {"\x1b\x1b", "<27> <27>"},
@@ -109,6 +109,44 @@ TEST(InputDecoder, EscWaitsForAPollWithoutFollowUpAndSplitReadsStillDecode) {
     InputDecoder e;
     // Tick counts wrap at 2^32.
     EXPECT_EQ(Decode(e, {{0xFFFFFFF0u, "\x1b"}, {10, ""}, {40, ""}}), "<27>");
+}
+
+TEST(InputDecoder, TerminalStringsAndEightBitControlsTypeNothing) {
+    // Replies split anywhere, also inside a terminator, the rest read soon or late (a lone
+    // ESC read late is the Esc key): OSC, APC, 8-bit CSI (in octal), OSC as a UTF-8 C1.
+    for (const std::string reply : {"\x1b]11;rgb:1c1c/1c1c/1c1c\x1b\\", "\x1b_Gi=1;OK\x1b\\",
+                                    "\23312;40R", "\302\2351;t\a"}) {
+        for (size_t cut = 1; cut < reply.size(); ++cut) {
+            for (uint32_t gap : {30u, 300u}) {
+                if (cut == 1 && gap > InputDecoder::kEscWait && reply[0] == '\x1b') continue;
+                InputDecoder d;
+                const std::string head = reply.substr(0, cut), tail = reply.substr(cut) + "x";
+                EXPECT_EQ(Decode(d, {{0, "q"}, {10, head}, {gap, ""}, {10 + gap, tail}}), "q x")
+                    << Describe(InputItem{head, 0, 0}) << " " << gap;
+            }
+        }
+    }
+    const std::pair<std::string, std::string> cases[] = {
+        // DCS, APC, PM, SOS, OSC ended by BEL, by ESC (which starts the next key), CAN, SUB
+        {"\x1bP>|xterm(390)\x1b\\a\x1b_Gi=1;OK\x1b\\b\x1b^pm\ac\x1bXsos\030d", "a b c d"},
+        {"\x1b]4;1;rgb:ff/00/00\ae\x1b]10;x\x1b[Af\x1b]2;y\x1ag", "e #72 f g"},
+        // 8-bit introducers (in octal), raw and as UTF-8 C1 characters: CSI sequences and
+        // strings go whole
+        {"\233[A\23312~1\233<0;5;5M2\302\23311;2R3\23511;rgb:0/0/0\a4", "1 2 3 4"},
+        {"\302\2350;t\x1b\\5\220q\2346\302\220q\a7\217P8\302\2059\234", "5 6 7 8 9"},
+        // a stray string terminator; an Esc before a mouse report stays an Esc
+        {"\x1b\\a\x1b\x1b[<0;30;11M\x1b[<0;30;11m", "a <27> M4/1@30,11 M8/1@30,11"},
+    };
+    for (const auto& [bytes, items] : cases) {
+        EXPECT_EQ(DecodeAtOnce(bytes), items) << Describe(InputItem{bytes, 0, 0});
+    }
+    // A string far longer than any buffer, in pieces: nothing kept, nothing typed; one whose
+    // end never comes ends once the input stood still, and keys count again.
+    std::vector<std::pair<uint32_t, std::string>> reads{{0, "\x1bP"}};
+    for (uint32_t i = 1; i <= 100; ++i) reads.emplace_back(i, std::string(1000, '1'));
+    InputDecoder e, f;
+    EXPECT_EQ(Decode(e, reads) + Decode(e, {{101, "\x1b\\2"}}), "2");
+    EXPECT_EQ(Decode(f, reads) + Decode(f, {{101, ""}, {2000, ""}, {2001, "3"}}), "3");
 }
 
 TEST(InputDecoder, MouseRecordsAsWindowsGivesThem) {

@@ -9,6 +9,14 @@ namespace varlo {
 namespace {
 
 constexpr char kEsc = '\x1b';
+constexpr char kBel = '\x07';
+constexpr char kCan = '\x18';  // CAN and SUB end a sequence or string, and are themselves
+constexpr char kSub = '\x1a';  // nothing
+constexpr unsigned char kLastC1 = 0x9F;
+constexpr unsigned char kC1Csi = 0x9B;
+constexpr unsigned char kC1St = 0x9C;
+constexpr unsigned char kC1Ss2 = 0x8E;
+constexpr unsigned char kC1Ss3 = 0x8F;
 constexpr size_t kMaxSequence = 64;  // longer "sequences" are noise, dropped whole
 
 // Mouse event codes of the raw item.
@@ -22,6 +30,20 @@ constexpr char kMouseReleased = 8;
 constexpr int kButtonBits[4] = {1, 4, 2, 0};
 constexpr int kReportMotion = 32;
 constexpr int kReportWheelOrMore = 64 | 128;  // wheel, and buttons beyond the third
+
+struct StringIntroducer {
+    char escFinal;  // ESC and this byte
+    unsigned char c1;
+};
+
+// The controls that open a string, in their two forms.
+constexpr StringIntroducer kStringIntroducers[] = {
+    {'P', 0x90},  // DCS
+    {'X', 0x98},  // SOS
+    {']', 0x9D},  // OSC
+    {'^', 0x9E},  // PM
+    {'_', 0x9F},  // APC
+};
 
 struct KeyRow {
     unsigned char firstScan;  // scan code (set 1) of the row's first key
@@ -178,19 +200,52 @@ void InputDecoder::Feed(std::string_view bytes, uint32_t nowMs) {
         pending_.append(bytes);
         pendingSince_ = nowMs;
     }
-    const bool waited = bytes.empty() && nowMs - pendingSince_ >= kEscWait;
+    const uint32_t idle = bytes.empty() ? nowMs - pendingSince_ : 0;
+    if (inString_ && idle >= kStringWait) {
+        // Its end was lost on the way.
+        inString_ = false;
+        pending_.clear();
+    }
     size_t done = 0;
     while (done < pending_.size()) {
         const std::string_view rest = std::string_view(pending_).substr(done);
+        if (inString_) {
+            done += SkipString(rest);
+            if (inString_ && done < pending_.size()) break;
+            continue;
+        }
         Token token = Parse(rest, nowMs);
         if (token.used == 0) {
-            if (!waited) break;
+            // Only an ESC may be a key by itself; the rest of a C1 sequence or a character
+            // may come later.
+            if (idle < (rest[0] == kEsc ? kEscWait : kStringWait)) break;
             token = Expire(rest);
         }
         done += token.used;
+        if (token.opensString) {
+            inString_ = true;
+            eightBitString_ = token.eightBit;
+        }
         if (token.item) Push(std::move(*token.item));
     }
     pending_.erase(0, done);
+}
+
+size_t InputDecoder::SkipString(std::string_view bytes) {
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == kBel || c == kCan || c == kSub ||
+            (eightBitString_ && static_cast<unsigned char>(c) == kC1St)) {
+            inString_ = false;
+            return i + 1;
+        }
+        if (c == kEsc) {
+            if (i + 1 == bytes.size()) return i;
+            inString_ = false;
+            return bytes[i + 1] == '\\' ? i + 2 : i;
+        }
+    }
+    return bytes.size();
 }
 
 std::optional<InputItem> InputDecoder::Next() {
@@ -215,6 +270,7 @@ InputDecoder::Token InputDecoder::Parse(std::string_view bytes, uint32_t nowMs) 
     if (lead == 0x7F || lead == '\b') return {1, Key("\b")};
     if (lead == 0) return {1, std::nullopt};
     if (lead < 0x80) return {1, Key(std::string(1, bytes[0]))};
+    if (lead <= kLastC1) return ParseC1(bytes, lead, 1, nowMs);
     // A character in UTF-8: its bytes are checked here, its value converted by the one
     // converter of names, which gives one byte for a valid character.
     const size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
@@ -227,6 +283,13 @@ InputDecoder::Token InputDecoder::Parse(std::string_view bytes, uint32_t nowMs) 
         const auto next = static_cast<unsigned char>(bytes[i]);
         if (next < 0x80 || next > 0xBF) return {i, std::nullopt};
     }
+    const auto second = static_cast<unsigned char>(bytes[1]);
+    if (lead == 0xC2 && second <= kLastC1) {
+        // A C1 control as a character: as the control itself, never a "?" typed.
+        Token token = ParseC1(bytes, second, 2, nowMs);
+        token.eightBit = false;
+        return token;
+    }
     std::string ansi = Utf8ToWindows1252(bytes.substr(0, length));
     if (ansi.size() != 1) return {length, std::nullopt};  // overlong or a surrogate
     return {length, Key(std::move(ansi))};
@@ -235,7 +298,11 @@ InputDecoder::Token InputDecoder::Parse(std::string_view bytes, uint32_t nowMs) 
 InputDecoder::Token InputDecoder::ParseEscape(std::string_view bytes, uint32_t nowMs) {
     if (bytes.size() < 2) return {};
     const char next = bytes[1];
-    if (next == '[') return ParseCsi(bytes, nowMs);
+    if (next == '[') return ParseCsi(bytes, 2, true, nowMs);
+    for (const StringIntroducer& introducer : kStringIntroducers) {
+        if (next == introducer.escFinal) return {2, std::nullopt, true};
+    }
+    if (next == '\\') return {2, std::nullopt};  // the end of a string whose start was lost
     if (next == 'O') {
         // SS3: F1 to F4, and the cursor keys in application mode; modifier digits allowed.
         size_t i = 2;
@@ -248,6 +315,10 @@ InputDecoder::Token InputDecoder::ParseEscape(std::string_view bytes, uint32_t n
         // ESC before a sequence: the key with Alt, which gives the same item.
         if (bytes.size() < 3) return {};
         if (bytes[2] == '[' || bytes[2] == 'O') {
+            // A mouse report has no Alt: the ESC before it is the Esc key.
+            if (bytes[2] == '[' && bytes.size() > 3 && bytes[3] == '<') {
+                return {1, Key(std::string(1, kEsc))};
+            }
             Token token = ParseEscape(bytes.substr(1), nowMs);
             if (token.used > 0) ++token.used;
             return token;
@@ -257,23 +328,27 @@ InputDecoder::Token InputDecoder::ParseEscape(std::string_view bytes, uint32_t n
     if (static_cast<unsigned char>(next) >= 0x80) {
         // Alt + a character the US layout has no key for: nothing, the character included.
         const Token character = Parse(bytes.substr(1), nowMs);
-        return character.used == 0 ? Token{} : Token{character.used + 1, std::nullopt};
+        if (character.used == 0) return {};
+        return {character.used + 1, std::nullopt, character.opensString, character.eightBit};
     }
     return {2, AltKey(next)};
 }
 
-InputDecoder::Token InputDecoder::ParseCsi(std::string_view bytes, uint32_t nowMs) {
-    if (bytes.size() < 3) return {};
-    if (bytes[2] == '[') {
+InputDecoder::Token InputDecoder::ParseCsi(std::string_view bytes, size_t start, bool decode,
+                                           uint32_t nowMs) {
+    if (bytes.size() <= start) return {};
+    if (bytes[start] == '[') {
         // The Linux console's F1 to F5.
-        if (bytes.size() < 4) return {};
-        const char key = bytes[3];
-        if (key >= 'A' && key <= 'E') return {4, Extended(kLinuxConsoleF1 + (key - 'A'))};
-        return {4, std::nullopt};
+        if (bytes.size() <= start + 1) return {};
+        const char key = bytes[start + 1];
+        if (decode && key >= 'A' && key <= 'E') {
+            return {start + 2, Extended(kLinuxConsoleF1 + (key - 'A'))};
+        }
+        return {start + 2, std::nullopt};
     }
-    size_t i = 2;
+    size_t i = start;
     while (i < bytes.size() && IsParameter(bytes[i])) ++i;
-    const std::string_view parameters = bytes.substr(2, i - 2);
+    const std::string_view parameters = bytes.substr(start, i - start);
     const size_t intermediates = i;
     while (i < bytes.size() && IsIntermediate(bytes[i])) ++i;
     if (i == bytes.size()) return bytes.size() > kMaxSequence ? Token{i, std::nullopt} : Token{};
@@ -281,7 +356,7 @@ InputDecoder::Token InputDecoder::ParseCsi(std::string_view bytes, uint32_t nowM
     // A byte that cannot stand in a sequence breaks it off; that byte counts on its own.
     if (!IsFinal(final)) return {i, std::nullopt};
     const Token dropped{i + 1, std::nullopt};
-    if (i != intermediates) return dropped;
+    if (i != intermediates || !decode) return dropped;
     if (!parameters.empty() && parameters[0] == '<') {
         if (final != 'M' && final != 'm') return dropped;
         return {i + 1, Mouse(parameters.substr(1), final == 'm', nowMs)};
@@ -297,6 +372,20 @@ InputDecoder::Token InputDecoder::ParseCsi(std::string_view bytes, uint32_t nowM
     }
     if (final == 'Z') return {i + 1, Key("\t")};  // Shift + Tab types a tab on Windows
     return {i + 1, LetterKeyItem(final)};
+}
+
+InputDecoder::Token InputDecoder::ParseC1(std::string_view bytes, unsigned char code, size_t length,
+                                          uint32_t nowMs) {
+    // A terminal sends these only when asked to (8-bit controls), which the player never
+    // does: whatever they carry is someone else's.
+    if (code == kC1Csi) return ParseCsi(bytes, length, false, nowMs);
+    if (code == kC1Ss2 || code == kC1Ss3) {
+        return bytes.size() > length ? Token{length + 1, std::nullopt} : Token{};
+    }
+    for (const StringIntroducer& introducer : kStringIntroducers) {
+        if (code == introducer.c1) return {length, std::nullopt, true, true};
+    }
+    return {length, std::nullopt};
 }
 
 std::optional<InputItem> InputDecoder::Mouse(std::string_view parameters, bool released,

@@ -6,7 +6,13 @@
 // The terminal sends Esc as the one byte that also starts every sequence. A lone ESC is
 // therefore Esc only once a poll at least kEscWait after it found no byte to follow; what
 // arrives with it or before such a poll continues it (a sequence split over two reads, or
-// Alt + a key). Sequences that mean nothing here are dropped whole, never typed as keys.
+// Alt + a key). Sequences that mean nothing here are dropped whole, never typed as keys: so
+// are the terminal's strings (OSC, DCS, APC, PM, SOS: replies to queries of other programs,
+// arriving late), up to their end (BEL, ESC \, an ESC that starts something else, CAN or
+// SUB) however they are split, and the 8-bit controls (C1, raw or as UTF-8 characters). A
+// string's text is never kept, so no length is too long; one whose end never comes ends
+// once the input stood still for kStringWait, as does a C1 sequence or a character whose
+// rest never comes.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +29,7 @@ class InputDecoder {
   public:
     static constexpr uint32_t kEscWait = 50;           // ms
     static constexpr uint32_t kDoubleClickTime = 500;  // ms from one press to the next
+    static constexpr uint32_t kStringWait = 500;       // ms
 
     // Decodes the bytes read at nowMs (TickCount); none for a read that found nothing.
     void Feed(std::string_view bytes, uint32_t nowMs);
@@ -33,10 +40,18 @@ class InputDecoder {
     struct Token {
         size_t used = 0;  // bytes taken; 0: the sequence is not complete yet
         std::optional<InputItem> item;
+        bool opensString = false;
+        bool eightBit = false;  // the string's introducer was a raw C1 byte
     };
     Token Parse(std::string_view bytes, uint32_t nowMs);
     Token ParseEscape(std::string_view bytes, uint32_t nowMs);
-    Token ParseCsi(std::string_view bytes, uint32_t nowMs);
+    // start: the index of the byte after the introducer (ESC [, or CSI as C1); without
+    // decode the sequence is only measured, to be dropped.
+    Token ParseCsi(std::string_view bytes, size_t start, bool decode, uint32_t nowMs);
+    Token ParseC1(std::string_view bytes, unsigned char code, size_t length, uint32_t nowMs);
+    // The bytes of an open string up to its end, or all of them; an ESC at the very end
+    // stays: the byte after it tells whether it ends the string.
+    size_t SkipString(std::string_view bytes);
     std::optional<InputItem> Mouse(std::string_view parameters, bool released, uint32_t nowMs);
     // An incomplete sequence that waited long enough: what it stands for by itself.
     Token Expire(std::string_view bytes) const;
@@ -44,6 +59,8 @@ class InputDecoder {
 
     std::string pending_;  // bytes of an incomplete sequence or character
     uint32_t pendingSince_ = 0;
+    bool inString_ = false;
+    bool eightBitString_ = false;  // 0x9C (ST) ends it too
     std::deque<InputItem> items_;
     int held_ = 0;  // button bits held down: 1 left, 2 right, 4 middle
     struct Press {

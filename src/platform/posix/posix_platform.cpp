@@ -58,10 +58,12 @@ PosixPlatform::~PosixPlatform() {
 
 void PosixPlatform::Flush() {
     if (Terminal::TakeRepaint()) screen_.Invalidate();
+    // A terminal that stopped reading gets nothing until it reads again, then all anew.
+    if (!terminal_.Writable()) return;
     std::string out = std::move(requests_);
     requests_.clear();
     screen_.Render(out);
-    if (!out.empty()) terminal_.Write(out);
+    if (!out.empty() && !terminal_.Write(out)) screen_.Invalidate();
 }
 
 // --- Console. ---
@@ -70,8 +72,7 @@ uint32_t PosixPlatform::SetConsoleSize(int columns, int rows) {
     Flush();
     std::optional<TerminalSize> size = terminal_.Size();
     if (size && (size->columns != columns || size->rows != rows)) {
-        // xterm's resize request; terminals that do not take it keep their size.
-        terminal_.Write("\x1b[8;" + std::to_string(rows) + ";" + std::to_string(columns) + "t");
+        terminal_.RequestSize(columns, rows);
         for (int look = 0; look < kResizeLooks; ++look) {
             Sleep(kResizeLook);
             size = terminal_.Size();

@@ -1,12 +1,17 @@
 #include "platform/posix/terminal.h"
 
+#include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 
 namespace varlo {
@@ -22,59 +27,113 @@ constexpr char kMouseOn[] = "\x1b[?1002h\x1b[?1006h";
 constexpr char kLeaveScreen[] =
     "\x18\x1b[0m\x1b[?1006l\x1b[?1003l\x1b[?1002l\x1b[?1000l\x1b[?25h\x1b[?7h\x1b[?1049l";
 
-struct SignalRow {
-    int signal;
-    void (*handler)(int);
-    int flags;
+// The terminal's state as the handlers see it: restored, taken (raw mode and the alternate
+// screen in force), or being switched between the two by one thread.
+enum TerminalState : int { kRestored, kApplied, kBusy };
+constexpr int kBusyWaits = 500;  // ms that an end waits for another thread's switch
+
+struct Sequence {
+    char bytes[32];
+    volatile sig_atomic_t length = 0;
 };
 
 // What the signal handlers need, in the one place they can reach. Written by Enter before the
 // handlers are installed; the flags are read and written by the handlers.
 struct SharedTerminal {
     int input = -1;
-    int output = -1;
+    int output = -1;       // the writer: never blocks
+    int outputFlags = -1;  // the output's file status flags to put back; -1: not changed
     termios saved{};
     termios raw{};
+    Sequence resize;                    // the player's size request
+    Sequence unresize;                  // the size before it
     volatile sig_atomic_t entered = 0;  // between Enter and Leave
-    volatile sig_atomic_t applied = 0;  // raw mode and the alternate screen in force
     volatile sig_atomic_t mouse = 0;
     volatile sig_atomic_t repaint = 0;
+    volatile sig_atomic_t notes = -1;  // where an ending signal is noted
+    std::atomic<int> state{kRestored};
+    sigset_t handled;  // blocked while one of the handlers runs
 };
 SharedTerminal g_terminal;
+static_assert(std::atomic<int>::is_always_lock_free, "the handlers switch the state");
 
 // Async-signal-safe from here to the handlers.
-void WriteAll(int fd, const char* bytes, size_t length) {
-    while (length > 0) {
-        const ssize_t written = write(fd, bytes, length);
+
+// The bytes written without waiting.
+size_t WriteSome(int fd, const char* bytes, size_t length) {
+    size_t done = 0;
+    while (done < length) {
+        const ssize_t written = write(fd, bytes + done, length - done);
         if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return;  // the terminal is gone
-        bytes += written;
-        length -= static_cast<size_t>(written);
+        if (written <= 0) break;  // full, or the terminal is gone
+        done += static_cast<size_t>(written);
     }
+    return done;
+}
+
+void Send(const char* bytes, size_t length) {
+    WriteSome(g_terminal.output, bytes, length);
+}
+
+void Send(const Sequence& sequence) {
+    Send(sequence.bytes, static_cast<size_t>(sequence.length));
+}
+
+// From one state to kBusy; false when the terminal was not in it.
+bool Begin(int from) {
+    return g_terminal.state.compare_exchange_strong(from, kBusy);
 }
 
 void Apply() {
+    if (!Begin(kRestored)) return;
+    if (g_terminal.outputFlags >= 0) {
+        fcntl(g_terminal.output, F_SETFL, g_terminal.outputFlags | O_NONBLOCK);
+    }
     tcsetattr(g_terminal.input, TCSANOW, &g_terminal.raw);
-    WriteAll(g_terminal.output, kEnterScreen, sizeof kEnterScreen - 1);
-    if (g_terminal.mouse) WriteAll(g_terminal.output, kMouseOn, sizeof kMouseOn - 1);
-    g_terminal.applied = 1;
+    Send(kEnterScreen, sizeof kEnterScreen - 1);
+    if (g_terminal.mouse) Send(kMouseOn, sizeof kMouseOn - 1);
+    Send(g_terminal.resize);
+    g_terminal.state = kApplied;
 }
 
 void Restore() {
-    if (!g_terminal.applied) return;
-    g_terminal.applied = 0;
-    WriteAll(g_terminal.output, kLeaveScreen, sizeof kLeaveScreen - 1);
+    for (int waited = 0; !Begin(kApplied); ++waited) {
+        // Another thread switches the terminal right now: the end waits for it, briefly.
+        if (g_terminal.state != kBusy || waited == kBusyWaits) return;
+        const timespec millisecond{0, 1000000};
+        nanosleep(&millisecond, nullptr);
+    }
+    constexpr size_t kLeaveLength = sizeof kLeaveScreen - 1;
+    if (WriteSome(g_terminal.output, kLeaveScreen, kLeaveLength) < kLeaveLength) {
+        // Nobody reads the terminal: what it holds unread goes, the way back gets through.
+        tcflush(g_terminal.output, TCOFLUSH);
+        Send(kLeaveScreen, kLeaveLength);
+    }
+    Send(g_terminal.unresize);
     tcsetattr(g_terminal.input, TCSANOW, &g_terminal.saved);
     // Mouse reports still under way must not reach the shell as typed text.
     tcflush(g_terminal.input, TCIFLUSH);
+    if (g_terminal.outputFlags >= 0) fcntl(g_terminal.output, F_SETFL, g_terminal.outputFlags);
+    g_terminal.state = kRestored;
 }
 
 void SetHandler(int signal, void (*handler)(int), int flags, struct sigaction* old = nullptr) {
     struct sigaction action {};
     action.sa_handler = handler;
     action.sa_flags = flags;
-    sigemptyset(&action.sa_mask);
+    action.sa_mask = g_terminal.handled;
     sigaction(signal, &action, old);
+}
+
+void Note(int signal) {
+    const int fd = g_terminal.notes;
+    if (fd < 0) return;
+    char line[] = "varlo: ended by signal   \n";
+    char* digit = line + sizeof "varlo: ended by signal " - 1;
+    if (signal >= 10) *digit++ = static_cast<char>('0' + signal / 10 % 10);
+    *digit++ = static_cast<char>('0' + signal % 10);
+    *digit++ = '\n';
+    WriteSome(fd, line, static_cast<size_t>(digit - line));
 }
 
 // The end of the program by a signal: the terminal first, then the signal's own action (a
@@ -82,10 +141,13 @@ void SetHandler(int signal, void (*handler)(int), int flags, struct sigaction* o
 void OnEnd(int signal) {
     const int saved = errno;
     Restore();
+    Note(signal);
     SetHandler(signal, SIG_DFL, 0);
     raise(signal);  // delivered once this handler returns
     errno = saved;
 }
+
+void OnPipe(int) {}
 
 void OnStop(int signal) {
     const int saved = errno;
@@ -98,7 +160,7 @@ void OnStop(int signal) {
     raise(signal);  // the process stops here; SIGCONT takes the terminal again
     SetHandler(signal, OnStop, 0);
     // An orphaned process group does not stop: the player goes on at once.
-    if (g_terminal.entered && !g_terminal.applied) {
+    if (g_terminal.entered) {
         Apply();
         g_terminal.repaint = 1;
     }
@@ -118,23 +180,79 @@ void OnResize(int) {
     g_terminal.repaint = 1;
 }
 
-// The signals the terminal is taken back on, and how.
+struct SignalRow {
+    int signal;
+    void (*handler)(int);
+    int flags;
+};
+
+// The signals the terminal is taken back on, and how; the real-time signals, whose default
+// action ends the program too, are taken as SIGTERM is.
 constexpr SignalRow kSignals[] = {
-    {SIGINT, OnEnd, 0},                 // Ctrl+C
-    {SIGQUIT, OnEnd, 0},                // Ctrl+backslash
-    {SIGTERM, OnEnd, 0},                //
-    {SIGHUP, OnEnd, 0},                 // the terminal closed
-    {SIGSEGV, OnEnd, 0},                // crashes
-    {SIGBUS, OnEnd, 0},                 //
-    {SIGFPE, OnEnd, 0},                 //
-    {SIGILL, OnEnd, 0},                 //
-    {SIGABRT, OnEnd, 0},                // also std::terminate
+    {SIGINT, OnEnd, 0},     // Ctrl+C
+    {SIGQUIT, OnEnd, 0},    // Ctrl+backslash
+    {SIGTERM, OnEnd, 0},    //
+    {SIGHUP, OnEnd, 0},     // the terminal closed
+    {SIGSEGV, OnEnd, 0},    // crashes
+    {SIGBUS, OnEnd, 0},     //
+    {SIGFPE, OnEnd, 0},     //
+    {SIGILL, OnEnd, 0},     //
+    {SIGABRT, OnEnd, 0},    // also std::terminate
+    {SIGTRAP, OnEnd, 0},    //
+    {SIGSYS, OnEnd, 0},     // a system call refused by a filter
+    {SIGXCPU, OnEnd, 0},    // limits
+    {SIGXFSZ, OnEnd, 0},    //
+    {SIGUSR1, OnEnd, 0},    // signals the player has no use for
+    {SIGUSR2, OnEnd, 0},    //
+    {SIGALRM, OnEnd, 0},    //
+    {SIGVTALRM, OnEnd, 0},  //
+    {SIGPROF, OnEnd, 0},    //
+    {SIGIO, OnEnd, 0},      //
+#ifdef SIGPWR
+    {SIGPWR, OnEnd, 0},  // power failure
+#endif
+#ifdef SIGSTKFLT
+    {SIGSTKFLT, OnEnd, 0},  //
+#endif
+    {SIGPIPE, OnPipe, 0},               // the write fails instead; children get the default
     {SIGTSTP, OnStop, 0},               // Ctrl+Z
     {SIGCONT, OnContinue, SA_RESTART},  // fg, bg, or kill -CONT
     {SIGWINCH, OnResize, SA_RESTART},   // the terminal's size changed
 };
-constexpr size_t kSignalCount = sizeof kSignals / sizeof kSignals[0];
-struct sigaction g_previous[kSignalCount];
+constexpr int kSignalSlots = 65;  // signal numbers, real-time ones included
+struct sigaction g_previous[kSignalSlots];
+bool g_installed[kSignalSlots];
+
+// Every signal of the table and the real-time ones, with its handler, in order.
+template <typename Visit>
+void ForEachSignal(Visit visit) {
+    for (const SignalRow& row : kSignals) visit(row.signal, row.handler, row.flags);
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX && signal < kSignalSlots; ++signal) {
+        visit(signal, OnEnd, 0);
+    }
+}
+
+// A writer of the terminal of its own, which never waits: a file description apart from the
+// output's, whose mode the shell shares. Where the terminal cannot be opened again, the
+// output itself, non-blocking until the terminal is given back.
+int OpenWriter(int output) {
+    char name[256];
+    if (ttyname_r(output, name, sizeof name) == 0) {
+        const int writer = open(name, O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (writer >= 0) return writer;
+    }
+    g_terminal.outputFlags = fcntl(output, F_GETFL);  // made non-blocking by Apply
+    return output;
+}
+
+void Format(Sequence& sequence, int columns, int rows) {
+    sequence.length = 0;
+    const int length =
+        std::snprintf(sequence.bytes, sizeof sequence.bytes, "\x1b[8;%d;%dt", rows, columns);
+    if (length > 0 && static_cast<size_t>(length) < sizeof sequence.bytes) {
+        sequence.length = length;
+    }
+}
 
 termios RawMode(termios mode) {
     mode.c_iflag &=
@@ -156,27 +274,54 @@ bool Terminal::Enter() {
     if (entered_) return true;
     termios saved;
     if (tcgetattr(input_, &saved) != 0) return false;
+    sigemptyset(&g_terminal.handled);
+    ForEachSignal([](int signal, auto, int) { sigaddset(&g_terminal.handled, signal); });
+    // This thread switches the terminal; a signal now waits until the switch is done.
+    sigset_t before;
+    pthread_sigmask(SIG_BLOCK, &g_terminal.handled, &before);
     g_terminal.input = input_;
-    g_terminal.output = output_;
+    g_terminal.outputFlags = -1;
+    g_terminal.output = writer_ = OpenWriter(output_);
     g_terminal.saved = saved;
     g_terminal.raw = RawMode(saved);
+    g_terminal.resize.length = 0;
+    g_terminal.unresize.length = 0;
     g_terminal.mouse = 0;
     g_terminal.repaint = 0;
     g_terminal.entered = 1;
-    for (size_t i = 0; i < kSignalCount; ++i) {
-        SetHandler(kSignals[i].signal, kSignals[i].handler, kSignals[i].flags, &g_previous[i]);
-    }
+    // Only signals left to their default: one ignored from the start (nohup) stays ignored,
+    // one a library handles stays the library's.
+    ForEachSignal([](int signal, void (*handler)(int), int flags) {
+        struct sigaction& previous = g_previous[signal];
+        g_installed[signal] = sigaction(signal, nullptr, &previous) == 0 &&
+                              (previous.sa_flags & SA_SIGINFO) == 0 &&
+                              previous.sa_handler == SIG_DFL;
+        if (g_installed[signal]) SetHandler(signal, handler, flags);
+    });
     Apply();
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
     entered_ = true;
+    stalled_ = cut_ = false;
     return true;
 }
 
-void Terminal::Leave() {
+void Terminal::Leave(std::string_view text) {
     if (!entered_) return;
+    sigset_t before;
+    pthread_sigmask(SIG_BLOCK, &g_terminal.handled, &before);
     g_terminal.entered = 0;
     Restore();
-    for (size_t i = 0; i < kSignalCount; ++i)
-        sigaction(kSignals[i].signal, &g_previous[i], nullptr);
+    const int flags = fcntl(writer_, F_GETFL);
+    fcntl(writer_, F_SETFL, flags | O_NONBLOCK);
+    WriteSome(writer_, text.data(), text.size());
+    fcntl(writer_, F_SETFL, flags);
+    ForEachSignal([](int signal, auto, int) {
+        if (g_installed[signal]) sigaction(signal, &g_previous[signal], nullptr);
+        g_installed[signal] = false;
+    });
+    if (writer_ != output_) close(writer_);
+    writer_ = -1;
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
     entered_ = false;
 }
 
@@ -187,8 +332,43 @@ void Terminal::ReportMouse() {
     }
 }
 
-void Terminal::Write(std::string_view bytes) {
-    WriteAll(output_, bytes.data(), bytes.size());
+bool Terminal::Writable() {
+    if (!stalled_) return true;
+    pollfd ready{writer_, POLLOUT, 0};
+    if (poll(&ready, 1, 0) <= 0 || (ready.revents & (POLLERR | POLLHUP)) != 0 ||
+        (ready.revents & POLLOUT) == 0) {
+        return false;
+    }
+    stalled_ = false;
+    cut_ = true;
+    return true;
+}
+
+bool Terminal::Write(std::string_view bytes) {
+    const int fd = writer_ >= 0 ? writer_ : output_;
+    if (!Writable()) return false;
+    std::string cut;
+    if (cut_) {
+        // The write that was dropped may have taken the mouse reports with it.
+        cut = std::string("\x18") + (g_terminal.mouse ? kMouseOn : "") + std::string(bytes);
+        bytes = cut;
+        cut_ = false;
+    }
+    if (WriteSome(fd, bytes.data(), bytes.size()) == bytes.size()) return true;
+    stalled_ = true;
+    return false;
+}
+
+void Terminal::RequestSize(int columns, int rows) {
+    const std::optional<TerminalSize> before = Size();
+    if (!before || !entered_) return;
+    if (g_terminal.unresize.length == 0) Format(g_terminal.unresize, before->columns, before->rows);
+    Format(g_terminal.resize, columns, rows);
+    Write(std::string_view(g_terminal.resize.bytes, static_cast<size_t>(g_terminal.resize.length)));
+}
+
+void Terminal::NoteSignalsIn(int fd) {
+    g_terminal.notes = fd;
 }
 
 std::string Terminal::ReadAvailable() {

@@ -1,8 +1,16 @@
 // The terminal the player runs in, as its console: input raw and without echo, output on the
 // alternate screen without autowrap; and the way back to the terminal as it was (main
-// screen, cooked mode, cursor shown, mouse reports off, autowrap on, colours reset) on every
-// way the program ends: a normal end, SIGINT (Ctrl+C), SIGTERM, SIGHUP, SIGQUIT, and a crash
-// (SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL: the terminal first, then the signal's own end).
+// screen, cooked mode, cursor shown, mouse reports off, autowrap on, colours reset, the size
+// it had before the player asked for another) on every way the program ends: a normal end,
+// and every signal whose default action ends the program (Ctrl+C, SIGTERM, SIGHUP, a crash,
+// SIGUSR1, SIGALRM, ...: the terminal first, then the signal's own end). Signals the program
+// was started with ignored stay ignored, as do those a library handles. The way back is taken once,
+// whatever signals come during it; a write to a closed pipe or socket (SIGPIPE) fails instead of
+// ending the player.
+//
+// No write ever waits for the terminal: one that nobody reads (a dead SSH link, a hung
+// terminal) loses what it cannot take, and the player goes on. The way back then drops what
+// the terminal holds unread, the player's screen, to get through.
 //
 // Ctrl+C and Ctrl+\ stay signals: they end the player with the terminal restored. Ctrl+Z
 // stops it as any program: the terminal is restored for the shell, and taken again, with
@@ -35,15 +43,25 @@ class Terminal {
     // Raw mode and the alternate screen, and the signal handlers that give them back. False
     // (nothing changed) when the input is not a terminal.
     bool Enter();
-    // Gives the terminal back as it was before Enter; nothing when not entered.
-    void Leave();
+    // Gives the terminal back as it was before Enter, then writes text on its own screen
+    // as far as it takes it without waiting; nothing when not entered.
+    void Leave(std::string_view text = {});
 
     // Mouse reports (xterm's SGR form, presses, releases and moves with a button held) from
     // now on, also after a stop.
     void ReportMouse();
 
-    // Writes all of bytes, with one write() unless the terminal takes them in parts.
-    void Write(std::string_view bytes);
+    // Writes what the terminal takes now, without waiting; false when bytes were dropped.
+    // From then on it takes nothing until it has read what it holds (Writable); what it is
+    // sent next begins with CAN, which ends a sequence cut off.
+    bool Write(std::string_view bytes);
+    bool Writable();
+    // xterm's request for a text area of columns x rows; the size before it comes back with
+    // the terminal, and the request again after a stop. Terminals that do not take it keep
+    // their size.
+    void RequestSize(int columns, int rows);
+    // Where a signal that ends the program is noted from now on (a log; -1: nowhere).
+    static void NoteSignalsIn(int fd);
     // Whatever the terminal has sent, without waiting; "" when nothing.
     std::string ReadAvailable();
     // The size as the terminal reports it; nothing when it reports none.
@@ -54,7 +72,10 @@ class Terminal {
   private:
     int input_;
     int output_;
+    int writer_ = -1;  // the output, never blocking; -1 while not entered
     bool entered_ = false;
+    bool stalled_ = false;  // bytes were dropped and the terminal has not read since
+    bool cut_ = false;      // the next write begins with CAN
 };
 
 }  // namespace varlo
