@@ -1,6 +1,5 @@
 // varlo: the player in a POSIX terminal, with GStreamer behind the MCI command strings.
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -87,9 +86,7 @@ int main(int argc, char** argv) {
     std::string arguments;
     for (int i = 1; i < argc; ++i) arguments += (i > 1 ? " " : "") + std::string(argv[i]);
     varlo::GstEngine engine;
-    varlo::SystemDriveSettings settings = varlo::SystemDriveSettingsFromEnvironment();
-    const std::string log = settings.folder.empty() ? "" : settings.folder + "/varlo.log";
-    varlo::SystemDrive drive(std::move(settings));
+    varlo::SystemDrive drive(varlo::SystemDriveSettingsFromEnvironment());
     drive.Prepare();
     varlo::Terminal terminal(STDIN_FILENO, STDOUT_FILENO);
     if (!terminal.Enter()) {
@@ -100,9 +97,7 @@ int main(int argc, char** argv) {
     // drive's log, with the signal that ends the player, while the terminal is the screen.
     const int shownErrors = isatty(STDERR_FILENO) ? fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3) : -1;
     if (shownErrors >= 0) {
-        if (!log.empty()) mkdir(log.substr(0, log.rfind('/')).c_str(), 0700);
-        constexpr int kLog = O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC;
-        int errors = log.empty() ? -1 : open(log.c_str(), kLog, 0600);
+        int errors = drive.OpenLog();
         if (errors >= 0) varlo::Terminal::NoteSignalsIn(STDERR_FILENO);
         if (errors < 0) errors = open("/dev/null", O_WRONLY | O_CLOEXEC);
         if (errors >= 0 && dup2(errors, STDERR_FILENO) >= 0) close(errors);
