@@ -68,6 +68,10 @@ class PosixPlatform final : public Platform {
     CellScreen screen_;
     std::string requests_;  // window requests for the next flush
     InputDecoder decoder_;
+    // When the last sleep ended on a terminal that had sent nothing; a read within kQuietFor
+    // ms after takes that for its own look.
+    static constexpr uint32_t kQuietFor = 1;
+    std::optional<uint32_t> quietAt_;
     SystemDrive* drive_;
     PosixFiles files_;
     MciInterpreter mci_;
