@@ -151,7 +151,7 @@ uint32_t MciInterpreter::Send(const std::string& command, char* reply, uint32_t 
     for (std::string_view v : kVerbs) known = known || IsWord(verb, v);
     if (!known) return kMciUnrecognizedCommand;
     if (cmd.size() < 2) return kMciMissingParameter;
-    const std::string alias = Upper(std::string(cmd[1]));  // the player's fit without the heap
+    const std::string alias = Upper(std::string(cmd[1]));  // eight digits: no heap
     const auto found = streams_.find(alias);
     if (found == streams_.end()) return kMciInvalidDeviceName;
     MediaStream& stream = *found->second;

@@ -2,6 +2,7 @@
 // engine, the file system as drive Z:, the environment, the clock and sleeping.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
