@@ -36,6 +36,7 @@ if [ "${1:-}" = bench ]; then
     packages+=(
         gstreamer1.0-plugins-base-apps     # gst-play-1.0: GStreamer without a screen
         mpv mpg123                         # two other players of the same MP3
+        gstreamer1.0-tools                 # gst-launch-1.0: a bare playbin with a tuned sink
     )
 fi
 

@@ -1,14 +1,22 @@
 // Terminal bytes to the raw input items of the Windows console.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <ctime>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "platform/posix/input_decoder.h"
+#include "platform/posix/posix_platform.h"
 
 namespace varlo {
 namespace {
+
+using std::chrono::milliseconds;
 
 // An item as text: "a" a character ("<13>" below a blank or above "~"), "#72" character 0 and a
 // scan code, "M4/1@30,11" a mouse record (event code / buttons @ column,row).
@@ -180,6 +188,48 @@ TEST(InputDecoder, MouseRecordsAsWindowsGivesThem) {
         EXPECT_EQ(Decode(decoder, c.reads), c.items)
             << Describe(InputItem{c.reads[0].second, 0, 0});
     }
+}
+
+struct NoEngine : MediaEngine {
+    std::unique_ptr<MediaStream> Open(const std::string&, uint32_t*) override { return nullptr; }
+    uint32_t AudioOutputCount() override { return 0; }
+};
+
+// The sleep of every poll waits on the terminal (a pipe here): keys typed meanwhile wait for
+// the player's reads, in order, a lone Esc among them; the sleep lasts its time whatever
+// arrives, and an input that has ended neither cuts it short nor keeps it busy.
+TEST(PosixPlatform, SleepKeepsKeysAndItsLength) {
+    int keys[2];
+    ASSERT_EQ(pipe(keys), 0);
+    const int screen = open("/dev/null", O_WRONLY);
+    NoEngine engine;
+    Terminal terminal(keys[0], screen);
+    std::string read;
+    {
+        PosixPlatform platform(engine, terminal);
+        auto slept = [&](uint32_t ms) {
+            const auto start = std::chrono::steady_clock::now();
+            platform.Sleep(ms);
+            return std::chrono::steady_clock::now() - start;
+        };
+        std::thread typist([&] {
+            std::this_thread::sleep_for(milliseconds(10));
+            EXPECT_EQ(write(keys[1], "ab", 2), 2);
+            std::this_thread::sleep_for(milliseconds(10));
+            EXPECT_EQ(write(keys[1], "\x1b", 1), 1);
+        });
+        EXPECT_GE(slept(150), milliseconds(150));
+        typist.join();
+        for (int i = 0; i < 4; ++i) read += Describe(platform.ReadInputItem()) + ";";
+        close(keys[1]);
+        const std::clock_t cpu = std::clock();
+        EXPECT_GE(slept(200), milliseconds(200));
+        // A busy loop takes its share of a processor even on a loaded machine.
+        EXPECT_LT(std::clock() - cpu, CLOCKS_PER_SEC / 50);
+    }
+    EXPECT_EQ(read, "a;b;<27>;;");
+    close(keys[0]);
+    close(screen);
 }
 
 }  // namespace

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <new>
 #include <thread>
 #include <tuple>
 
@@ -21,6 +24,10 @@ extern "C" const char* __lsan_default_suppressions() {
 }
 
 namespace varlo {
+
+// Allocations through operator new in this test program (see below).
+std::atomic<size_t> g_allocations{0};
+
 namespace {
 
 using S = std::string;
@@ -119,6 +126,20 @@ TEST(MciInterpreter, CommandsOfThePlayerAndTheirResultCodes) {
     EXPECT_EQ(mci.Send("status 00000001 length", nullptr, 0), 0u);
 }
 
+// The two status queries of every pass are answered without the heap.
+TEST(MciInterpreter, AnswersStatusQueriesWithoutAllocating) {
+    ScriptedEngine engine;
+    DriveView view;
+    MciInterpreter mci(engine, [&](const S& path) { return view.ToPosix(path, "/m"); });
+    ASSERT_EQ(mci.Send("open a.mp3 type MPEGVideo alias 0012D687", nullptr, 0), 0u);
+    const S length = "status 0012D687 length", position = "Status 0012d687 POSITION";
+    char reply[16];
+    const size_t before = g_allocations;
+    EXPECT_EQ(mci.Send(length, reply, sizeof reply) + mci.Send(position, reply, sizeof reply), 0u);
+    EXPECT_EQ(g_allocations - before, 0u);
+    EXPECT_EQ(S(reply), "1234");
+}
+
 // A mono 16-bit WAV file of the given length, a quiet tone.
 S WriteWav(const S& path, int milliseconds) {
     const uint32_t rate = 8000, samples = rate * milliseconds / 1000, bytes = samples * 2;
@@ -175,3 +196,19 @@ TEST(GstEngine, PlaysStopsSeeksAndEndsAtItsLength) {
 
 }  // namespace
 }  // namespace varlo
+
+// GCC takes the free of an inlined delete below for a mismatch with new.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t size) {
+    ++varlo::g_allocations;
+    if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
+    throw std::bad_alloc();
+}
+void operator delete(void* block) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+    std::free(block);
+}
+#pragma GCC diagnostic pop

@@ -80,6 +80,15 @@ down                                                             down)");
     // 121 is light blue on light grey; everything else is black on light grey.
     EXPECT_EQ(pc.Colours(), "5,59-67:121 13,32-35:121 14,32-36:121");
     EXPECT_EQ(NumberText(-0.0) + NumberText(-15) + NumberText(0.5f), " 0-15 0.5");
+    // Every volume (0.5 to 9.99) and Down value, and numbers beyond, as %.7g prints them.
+    std::vector<double> values = {-0.5, -2.25, 0.07, 99999.99, 123456.5, 1e7, 16777217.0, 1e-5};
+    for (int i = 0; i <= 1000; ++i) values.push_back(i / 100.0f), values.push_back(i);
+    for (double value : values) {
+        char digits[32];
+        std::snprintf(digits, sizeof digits, "%.7g",
+                      static_cast<double>(static_cast<float>(value)));
+        EXPECT_EQ(NumberText(value), (digits[0] == '-' ? "" : " ") + std::string(digits)) << value;
+    }
     // In each order only its label is highlighted (Down has scrolled the playing title out of
     // the list). M in the first title counts from the check at start-up: 35 minutes.
     for (const char* order : {"1   35 3,59-66:121", "2   35 4,59-65:121", "3   35 5,59-67:121"}) {

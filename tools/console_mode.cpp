@@ -1,7 +1,10 @@
-// console_mode EXE [MODE]: the input mode of the console of the running program EXE (for
-// example varlo.exe). With MODE (hexadecimal), first sets that mode, as a user who switches
-// Quick-Edit on in the window's properties does. Prints one line:
-//   mode=0x<mode as the console reports it>
+// console_mode EXE [MODE [WAIT]]: the input mode of the console of the running program EXE
+// (for example varlo.exe). With MODE (hexadecimal), first sets that mode, as a user who
+// switches Quick-Edit on in the window's properties does. With WAIT (ms), then reads the mode
+// every 10 ms until mouse input is on and Quick-Edit off again, for at most WAIT ms. Prints
+// one line:
+//   mode=0x<mode as the console reports it>[ back_ms=<ms from the set to the first read
+//   that found the mouse back, or "none">]
 // Exit code 0, or 1 when the program, its console or the mode cannot be reached.
 #define WIN32_LEAN_AND_MEAN
 // tlhelp32.h needs the types of windows.h.
@@ -55,8 +58,23 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "SetConsoleMode failed: %lu\n", GetLastError());
         return 1;
     }
+    const DWORD set = GetTickCount();
     DWORD mode = 0;
     if (!GetConsoleMode(input, &mode)) return 1;
+    if (argc > 3) {
+        const DWORD wait = std::strtoul(argv[3], nullptr, 10);
+        constexpr DWORD kWanted = ENABLE_MOUSE_INPUT, kChecked = kWanted | ENABLE_QUICK_EDIT_MODE;
+        while ((mode & kChecked) != kWanted && GetTickCount() - set < wait) {
+            Sleep(10);
+            if (!GetConsoleMode(input, &mode)) return 1;
+        }
+        if ((mode & kChecked) == kWanted) {
+            std::printf("mode=0x%lx back_ms=%lu\n", mode, GetTickCount() - set);
+        } else {
+            std::printf("mode=0x%lx back_ms=none\n", mode);
+        }
+        return 0;
+    }
     std::printf("mode=0x%lx\n", mode);
     return 0;
 }

@@ -1,18 +1,26 @@
 #!/bin/bash
 # bench.sh: figures of the native player, printed as a table (called by scripts/bench.sh).
 #
-#   start   ms from starting build/native/varlo in a 69 x 22 tmux pane to the sort prompt on
-#           it (with a drive C: that can hibernate, so the power probe shows no 2 s message)
-#   cpu     CPU time per second of playback over BENCH_SECONDS (20) of one MP3, of every
-#           thread of the whole process tree (/proc/PID/task/*/schedstat), against gst-play-1.0 (the same
-#           GStreamer without a screen: the floor), mpv --no-video and mpg123 on the same
-#           file in the same run; target varlo <= 1.3 x gst-play-1.0
-#   memory  peak resident memory (VmHWM) of each, summed over its process tree
+#   start      ms from starting build/native/varlo in a 69 x 22 tmux pane to the sort prompt
+#              on it (with a drive C: that can hibernate, so the power probe shows no 2 s
+#              message)
+#   player     CPU time per second of playback over BENCH_SECONDS (20) of one 192 kbit/s MP3,
+#              of every thread of the player's process tree (/proc/PID/task/*/schedstat)
+#   wake-ups   context switches per second of those threads (voluntary and involuntary,
+#              /proc/PID/task/*/status): how often the player keeps the processor awake
+#   server     CPU time per second of the PulseAudio server the player feeds, over the
+#              same window
+#   memory     peak resident memory (VmHWM), summed over the player's process tree
 #
-# Every player plays into one PulseAudio null sink of this run.
+# Each of varlo, gst-play-1.0 (the same GStreamer without a screen), mpv --no-video, mpg123
+# and a bare GStreamer playbin whose PulseAudio sink takes 100 ms pieces into a 1 s buffer
+# plays the same file, one after the other, into one null sink of this run's own PulseAudio.
+# Targets: varlo + server at most mpg123 + server, varlo's wake-ups at most mpg123's.
+# BENCH_VARLO=path measures another build of the native player.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 seconds=${BENCH_SECONDS:-20}
+varlo=${BENCH_VARLO:-$root/build/native/varlo}
 export VW_ROOT=$root VW_RUN="$root/build/bench-native"
 export VW_TMUX_SOCKET="varlo-bench-$$"
 source "$root/scripts/wine/lib.sh"
@@ -20,6 +28,7 @@ rm -rf "$VW_RUN"
 mkdir -p "$VW_RUN/media" "$VW_RUN/data"
 vw_start_pulse
 trap 'vw_stop_server; [ -n "${VW_PULSE_PID:-}" ] && kill "$VW_PULSE_PID" 2> /dev/null || true' EXIT
+[ -n "${VW_PULSE_PID:-}" ] || { echo "PulseAudio did not start"; exit 1; }
 export PULSE_SERVER=$VW_PULSE_SERVER
 media="$VW_RUN/media/Messung - Ton.mp3"
 ffmpeg -loglevel error -f lavfi -i "sine=frequency=440:duration=$((seconds + 20))" -ac 2 \
@@ -31,12 +40,18 @@ tree() {
     local child
     for child in $(pgrep -P "$1" || true); do tree "$child"; done
 }
-# cpu_ns PID: CPU time of the tree's threads so far, in ns (the scheduler's own account:
-# finer than the 10 ms ticks of /proc/PID/stat).
+# cpu_ns PID...: CPU time of the processes' threads so far, in ns (the scheduler's own
+# account: finer than the 10 ms ticks of /proc/PID/stat).
 cpu_ns() {
     local pid
-    for pid in $(tree "$1"); do cat /proc/"$pid"/task/*/schedstat 2> /dev/null || true; done |
+    for pid in "$@"; do cat /proc/"$pid"/task/*/schedstat 2> /dev/null || true; done |
         awk '{ total += $1 } END { printf "%d\n", total }'
+}
+# switches PID...: context switches of the processes' threads so far.
+switches() {
+    local pid
+    for pid in "$@"; do cat /proc/"$pid"/task/*/status 2> /dev/null || true; done |
+        awk '/_ctxt_switches:/ { total += $2 } END { printf "%d\n", total }'
 }
 # hwm PID: peak resident memory of the tree in KiB.
 hwm() {
@@ -47,18 +62,21 @@ hwm() {
     done
     echo "$total"
 }
-# measure NAME PID: "NAME cpu-ms-per-s peak-KiB", over the window of BENCH_SECONDS.
+# measure NAME PID: "NAME player-ms/s wake-ups/s server-ms/s peak-KiB" over BENCH_SECONDS.
 measure() {
-    local begin end
-    begin=$(cpu_ns "$2")
+    local pids cpu0 cpu1 sw0 sw1 srv0 srv1
+    pids=$(tree "$2")
+    cpu0=$(cpu_ns $pids) sw0=$(switches $pids) srv0=$(cpu_ns "$VW_PULSE_PID")
     sleep "$seconds"
-    end=$(cpu_ns "$2")
-    python3 -c "print('$1', round(($end - $begin) / 1e6 / $seconds, 2), $(hwm "$2"))"
+    pids=$(tree "$2")
+    cpu1=$(cpu_ns $pids) sw1=$(switches $pids) srv1=$(cpu_ns "$VW_PULSE_PID")
+    echo "$1 $(((cpu1 - cpu0) / seconds)) $(((sw1 - sw0) * 1000 / seconds))" \
+        "$(((srv1 - srv0) / seconds)) $(hwm "$2")"
 }
 
 # --- varlo: start-up, then one title playing ---
 vw_tmux new-session -d -s bench -x 69 -y 22 \
-    "cd '$VW_RUN/media' && XDG_DATA_HOME='$VW_RUN/data' VARLO_CAN_HIBERNATE=yes '$root/build/native/varlo'; sleep 600"
+    "cd '$VW_RUN/media' && XDG_DATA_HOME='$VW_RUN/data' VARLO_CAN_HIBERNATE=yes '$varlo'; sleep 600"
 vw_tmux set-option -t bench status off > /dev/null
 start=$(date +%s%N)
 prompt_ms=missed
@@ -80,19 +98,26 @@ results=("$(measure varlo "$varlo_pid")")
 vw_tmux kill-session -t bench
 
 # --- the others, one after the other, on the same file ---
+sink="pulsesink latency-time=100000 buffer-time=1000000"
 others=(
     "gst-play-1.0|gst-play-1.0 --no-interactive --quiet"
     "mpv|mpv --no-video --no-terminal --ao=pulse"
     "mpg123|mpg123 -q -o pulse"
+    "playbin|gst-launch-1.0"
 )
 for entry in "${others[@]}"; do
     name=${entry%%|*}
     command=${entry#*|}
     if ! command -v "${command%% *}" > /dev/null; then
-        results+=("$name - -")
+        results+=("$name - - - -")
         continue
     fi
-    $command "$media" > /dev/null 2>&1 < /dev/null &
+    if [ "$name" = playbin ]; then
+        uri=$(python3 -c 'import pathlib, sys; print(pathlib.Path(sys.argv[1]).as_uri())' "$media")
+        gst-launch-1.0 -q playbin "audio-sink=$sink" "uri=$uri" > /dev/null 2>&1 < /dev/null &
+    else
+        $command "$media" > /dev/null 2>&1 < /dev/null &
+    fi
     pid=$!
     sleep 2 # loading and prerolling, as varlo's window starts after them
     results+=("$(measure "$name" "$pid")")
@@ -103,16 +128,33 @@ done
 python3 - "$prompt_ms" "$seconds" "${results[@]}" << 'PY'
 import sys
 prompt, seconds, rows = sys.argv[1], sys.argv[2], [r.split() for r in sys.argv[3:]]
-cpu = {name: value for name, value, _ in rows}
-print("native varlo, one MP3 over %s s                value      target" % seconds)
-print("start to the sort prompt, ms                %10s" % prompt)
-for name, value, peak in rows:
-    memory = "-" if peak == "-" else "%.1f" % (int(peak) / 1024)
-    print("%-13s CPU ms per s %9s   peak MiB %6s" % (name, value, memory))
-try:
-    ratio = float(cpu["varlo"]) / float(cpu["gst-play-1.0"])
-    print("ratio varlo / gst-play-1.0                  %10.2f     <= 1.3 %s"
-          % (ratio, "met" if ratio <= 1.3 else "NOT met"))
-except (KeyError, ValueError, ZeroDivisionError):
-    print("ratio varlo / gst-play-1.0                  %10s" % "-")
+labels = {
+    "varlo": "varlo (native)",
+    "gst-play-1.0": "gst-play-1.0",
+    "mpv": "mpv --no-video",
+    "mpg123": "mpg123",
+    "playbin": "GStreamer playbin, pulsesink latency-time 100 ms, buffer-time 1 s",
+}
+figures = {}
+print("native players, one 192 kbit/s MP3 over %s s; start of varlo to its sort prompt: %s ms"
+      % (seconds, prompt))
+print()
+print("| player | player ms/s | wake-ups/s | sound server ms/s | together | peak MiB |")
+print("|---|---|---|---|---|---|")
+for name, cpu, wakeups, server, peak in rows:
+    if cpu == "-":
+        print("| %s | - | - | - | - | - |" % labels[name])
+        continue
+    cpu, server = int(cpu) / 1e6, int(server) / 1e6
+    wakeups = int(wakeups) / 1000
+    figures[name] = (cpu + server, wakeups)
+    print("| %s | %.1f | %.0f | %.1f | %.1f | %.1f |"
+          % (labels[name], cpu, wakeups, server, cpu + server, int(peak) / 1024))
+print()
+if "varlo" in figures and "mpg123" in figures:
+    (vt, vw), (mt, mw) = figures["varlo"], figures["mpg123"]
+    print("varlo + server %.1f vs mpg123 + server %.1f ms/s: %s"
+          % (vt, mt, "met" if vt <= mt else "NOT met"))
+    print("varlo wake-ups %.0f vs mpg123 %.0f per s: %s"
+          % (vw, mw, "met" if vw <= mw else "NOT met"))
 PY

@@ -1,6 +1,8 @@
 #include "console/output.h"
 
-#include <cstdio>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
 
 namespace varlo {
 
@@ -63,11 +65,30 @@ void SetHighlightColours(Context& ctx) {
 }
 
 std::string NumberText(double value) {
-    // Single precision holds 7 significant digits; %.7g drops trailing zeros. Values below 1
-    // keep their leading zero (" 0.5").
+    // Single precision holds 7 significant digits; "%.7g" (general, precision 7) drops
+    // trailing zeros. Values below 1 keep their leading zero (" 0.5").
+    const double single = static_cast<float>(value);
     char digits[32];
-    std::snprintf(digits, sizeof digits, "%.7g", static_cast<double>(static_cast<float>(value)));
-    std::string text = digits;
+    char* end = digits;
+    // Every pass prints the volume and the Down value, and printf's way to 7 digits is slow
+    // with the caches cold after a sleep. A float times 100 is exact in a double; when that is
+    // whole, the number has at most two decimals, and below 10^5 at most 7 digits, which
+    // %.7g prints as they are: written here directly.
+    const double hundredths = single * 100;
+    if (hundredths == std::trunc(hundredths) && std::fabs(single) < 1e5) {
+        const auto whole = static_cast<int64_t>(std::fabs(hundredths));
+        if (hundredths < 0) *end++ = '-';
+        end = std::to_chars(end, digits + sizeof digits, whole / 100).ptr;
+        if (whole % 100 != 0) {
+            *end++ = '.';
+            *end++ = static_cast<char>('0' + whole % 100 / 10);
+            if (whole % 10 != 0) *end++ = static_cast<char>('0' + whole % 10);
+        }
+    } else {
+        end = std::to_chars(digits, digits + sizeof digits, single, std::chars_format::general, 7)
+                  .ptr;
+    }
+    std::string text(digits, end);
     if (text == "-0") text.assign(1, '0');
     if (text[0] != '-') text.insert(text.begin(), ' ');
     return text;

@@ -2,8 +2,8 @@
 
 #include <cctype>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace varlo {
 
@@ -20,9 +20,7 @@ uint32_t Send(Platform& p, const std::string& command) {
 uint32_t Query(Platform& p, const std::string& command) {
     char reply[kReplyLength] = {};
     if (p.MciSendString(command, reply, kReplyLength) != 0) return 0;
-    std::string text(reply, kReplyLength);
-    text.resize(text.find('\0') == std::string::npos ? kReplyLength : text.find('\0'));
-    return ReplyNumber(text);
+    return ReplyNumber(std::string(reply, strnlen(reply, kReplyLength)));
 }
 
 std::string Number(uint32_t value) {
@@ -40,8 +38,10 @@ std::string OpenPath(const std::string& shortPath) {
 }  // namespace
 
 std::string AliasText(uint32_t alias) {
-    char text[9];
-    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(alias));
+    // Eight upper-case hexadecimal digits ("%08X"), by hand: two of them go into every pass's
+    // status queries, where printf's cost stood out.
+    std::string text(8, '0');
+    for (size_t i = text.size(); i-- > 0; alias >>= 4) text[i] = "0123456789ABCDEF"[alias & 0xF];
     return text;
 }
 

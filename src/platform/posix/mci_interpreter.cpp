@@ -1,7 +1,9 @@
 #include "platform/posix/mci_interpreter.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace varlo {
@@ -19,28 +21,32 @@ std::string Upper(std::string text) {
     return text;
 }
 
-// The words of a command; a word in double quotes may hold blanks (the open command's path).
-// An unclosed quote runs to the end.
+// The word of a command that begins at or after *at, and *at moved past it; false when
+// there is none. A word in double quotes may hold blanks (the open command's path); an
+// unclosed quote runs to the end.
+bool NextWord(std::string_view command, size_t* at, std::string_view* word) {
+    size_t i = *at;
+    while (i < command.size() && (command[i] == ' ' || command[i] == '\t')) ++i;
+    if (i == command.size()) return false;
+    if (command[i] == '"') {
+        const size_t close = std::min(command.find('"', i + 1), command.size());
+        *word = command.substr(i + 1, close - i - 1);
+        *at = std::min(close + 1, command.size());
+        return true;
+    }
+    size_t end = i;
+    while (end < command.size() && command[end] != ' ' && command[end] != '\t') ++end;
+    *word = command.substr(i, end - i);
+    *at = end;
+    return true;
+}
+
+// The words of a command.
 std::vector<std::string> Words(const std::string& command) {
     std::vector<std::string> words;
-    size_t i = 0;
-    while (i < command.size()) {
-        if (command[i] == ' ' || command[i] == '\t') {
-            ++i;
-            continue;
-        }
-        if (command[i] == '"') {
-            const size_t close = command.find('"', i + 1);
-            const size_t end = close == std::string::npos ? command.size() : close;
-            words.push_back(command.substr(i + 1, end - i - 1));
-            i = end + 1;
-            continue;
-        }
-        size_t end = i;
-        while (end < command.size() && command[end] != ' ' && command[end] != '\t') ++end;
-        words.push_back(command.substr(i, end - i));
-        i = end;
-    }
+    size_t at = 0;
+    std::string_view word;
+    while (NextWord(command, &at, &word)) words.emplace_back(word);
     return words;
 }
 
@@ -60,8 +66,37 @@ bool QuotesAroundPathOnly(const std::string& command) {
            command[second + 1] == '\t';
 }
 
+// The first words of a command, seen in place: every command but open (the status queries
+// of every pass among them) is read without a copy. None of them has more than five words;
+// a sixth stands for any number beyond.
+class FirstWords {
+  public:
+    static constexpr size_t kLimit = 6;
+    explicit FirstWords(std::string_view command) {
+        size_t at = 0;
+        while (size_ < kLimit && NextWord(command, &at, &words_[size_])) ++size_;
+    }
+    size_t size() const { return size_; }
+    std::string_view operator[](size_t i) const { return words_[i]; }
+
+  private:
+    std::string_view words_[kLimit];
+    size_t size_ = 0;
+};
+
+// A word equal to an upper-case keyword, whatever its case.
+bool IsWord(std::string_view word, std::string_view keyword) {
+    if (word.size() != keyword.size()) return false;
+    for (size_t i = 0; i < word.size(); ++i) {
+        char c = word[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != keyword[i]) return false;
+    }
+    return true;
+}
+
 // An unsigned 32-bit number in decimal: digits only.
-bool ReadNumber(const std::string& word, uint32_t* value) {
+bool ReadNumber(std::string_view word, uint32_t* value) {
     if (word.empty() || word.size() > 10) return false;
     uint64_t n = 0;
     for (char c : word) {
@@ -73,19 +108,19 @@ bool ReadNumber(const std::string& word, uint32_t* value) {
     return true;
 }
 
-void Reply(char* reply, uint32_t replyLength, const std::string& text) {
+void Reply(char* reply, uint32_t replyLength, std::string_view text) {
     if (!reply || replyLength == 0) return;
     const size_t length = std::min<size_t>(text.size(), replyLength - 1);
     std::memcpy(reply, text.data(), length);
     reply[length] = '\0';
 }
 
-// The words after the alias, upper-cased, equal to one of the forms given.
-bool Is(const std::vector<std::string>& words, std::initializer_list<const char*> form) {
+// The words after the alias, whatever their case, equal to the form given.
+bool Is(const FirstWords& words, std::initializer_list<std::string_view> form) {
     if (words.size() != form.size() + 2) return false;
     size_t i = 2;
-    for (const char* expected : form) {
-        if (Upper(words[i++]) != expected) return false;
+    for (std::string_view expected : form) {
+        if (!IsWord(words[i++], expected)) return false;
     }
     return true;
 }
@@ -97,11 +132,12 @@ MciInterpreter::MciInterpreter(MediaEngine& engine, PathResolver resolve)
 
 uint32_t MciInterpreter::Send(const std::string& command, char* reply, uint32_t replyLength) {
     Reply(reply, replyLength, "");
-    const std::vector<std::string> words = Words(command);
-    if (words.empty()) return kMciUnrecognizedCommand;
-    const std::string verb = Upper(words[0]);
+    const FirstWords cmd(command);
+    if (cmd.size() == 0) return kMciUnrecognizedCommand;
+    const std::string_view verb = cmd[0];
 
-    if (verb == "OPEN") {
+    if (IsWord(verb, "OPEN")) {
+        const std::vector<std::string> words = Words(command);
         // open <path> type MPEGVideo alias <alias>, the two pairs in either order, each once
         if (words.size() < 2) return kMciMissingParameter;
         if (!QuotesAroundPathOnly(command)) return kMciUnrecognizedKeyword;
@@ -128,79 +164,81 @@ uint32_t MciInterpreter::Send(const std::string& command, char* reply, uint32_t 
         return kMciOk;
     }
 
-    static const char* const kVerbs[] = {"SET",  "SETAUDIO", "PLAY",   "RESUME",
-                                         "STOP", "SEEK",     "STATUS", "CLOSE"};
+    static constexpr std::string_view kVerbs[] = {"SET",  "SETAUDIO", "PLAY",   "RESUME",
+                                                  "STOP", "SEEK",     "STATUS", "CLOSE"};
     bool known = false;
-    for (const char* v : kVerbs) known = known || verb == v;
+    for (std::string_view v : kVerbs) known = known || IsWord(verb, v);
     if (!known) return kMciUnrecognizedCommand;
-    if (words.size() < 2) return kMciMissingParameter;
-    const std::string alias = Upper(words[1]);
+    if (cmd.size() < 2) return kMciMissingParameter;
+    const std::string alias = Upper(std::string(cmd[1]));  // eight digits: no heap
     const auto found = streams_.find(alias);
     if (found == streams_.end()) return kMciInvalidDeviceName;
     MediaStream& stream = *found->second;
 
-    if (verb == "SET") {
-        if (Is(words, {"TIME", "FORMAT", "MS"}) || Is(words, {"TIME", "FORMAT", "MILLISECONDS"})) {
+    if (IsWord(verb, "SET")) {
+        if (Is(cmd, {"TIME", "FORMAT", "MS"}) || Is(cmd, {"TIME", "FORMAT", "MILLISECONDS"})) {
             return kMciOk;
         }
-        if (words.size() == 5 && Upper(words[2]) == "TIME" && Upper(words[3]) == "FORMAT") {
+        if (cmd.size() == 5 && IsWord(cmd[2], "TIME") && IsWord(cmd[3], "FORMAT")) {
             return kMciBadTimeFormat;
         }
-        return words.size() == 2 ? kMciMissingParameter : kMciUnrecognizedKeyword;
+        return cmd.size() == 2 ? kMciMissingParameter : kMciUnrecognizedKeyword;
     }
-    if (verb == "SETAUDIO") {
+    if (IsWord(verb, "SETAUDIO")) {
         // setaudio <alias> volume to <0..1000>
-        if (words.size() != 5 || Upper(words[2]) != "VOLUME" || Upper(words[3]) != "TO") {
-            return words.size() == 2 ? kMciMissingParameter : kMciUnrecognizedKeyword;
+        if (cmd.size() != 5 || !IsWord(cmd[2], "VOLUME") || !IsWord(cmd[3], "TO")) {
+            return cmd.size() == 2 ? kMciMissingParameter : kMciUnrecognizedKeyword;
         }
         uint32_t volume = 0;
-        if (!ReadNumber(words[4], &volume)) return kMciBadInteger;
+        if (!ReadNumber(cmd[4], &volume)) return kMciBadInteger;
         if (volume > kFullVolume) return kMciOutOfRange;
         if (!stream.SetVolume(static_cast<double>(volume) / kFullVolume)) return kMciInternal;
         volumes_[alias] = volume;
         return kMciOk;
     }
-    if (verb == "PLAY" || verb == "RESUME") {
-        if (words.size() != 2) return kMciUnrecognizedKeyword;
+    if (IsWord(verb, "PLAY") || IsWord(verb, "RESUME")) {
+        if (cmd.size() != 2) return kMciUnrecognizedKeyword;
         return stream.Play() ? kMciOk : kMciInternal;
     }
-    if (verb == "STOP") {
-        if (words.size() != 2) return kMciUnrecognizedKeyword;
+    if (IsWord(verb, "STOP")) {
+        if (cmd.size() != 2) return kMciUnrecognizedKeyword;
         return stream.Stop() ? kMciOk : kMciInternal;
     }
-    if (verb == "SEEK") {
+    if (IsWord(verb, "SEEK")) {
         // seek <alias> to start | to <ms>: the device is stopped there.
-        if (words.size() == 2 || (words.size() == 3 && Upper(words[2]) == "TO")) {
+        if (cmd.size() == 2 || (cmd.size() == 3 && IsWord(cmd[2], "TO"))) {
             return kMciMissingParameter;
         }
-        if (words.size() != 4 || Upper(words[2]) != "TO") return kMciUnrecognizedKeyword;
+        if (cmd.size() != 4 || !IsWord(cmd[2], "TO")) return kMciUnrecognizedKeyword;
         uint32_t position = 0;
-        if (Upper(words[3]) != "START") {
-            if (!ReadNumber(words[3], &position)) return kMciBadInteger;
+        if (!IsWord(cmd[3], "START")) {
+            if (!ReadNumber(cmd[3], &position)) return kMciBadInteger;
             const std::optional<uint32_t> length = stream.Length();
             if (length && position > *length) return kMciOutOfRange;
         }
         if (!stream.Stop()) return kMciInternal;
         return stream.Seek(position) ? kMciOk : kMciInternal;
     }
-    if (verb == "STATUS") {
-        if (words.size() == 2) return kMciMissingParameter;
+    if (IsWord(verb, "STATUS")) {
+        if (cmd.size() == 2) return kMciMissingParameter;
         std::optional<uint32_t> value;
-        if (Is(words, {"LENGTH"})) {
+        if (Is(cmd, {"LENGTH"})) {
             value = stream.Length();
-        } else if (Is(words, {"POSITION"})) {
+        } else if (Is(cmd, {"POSITION"})) {
             value = stream.Position();
-        } else if (Is(words, {"VOLUME"})) {
+        } else if (Is(cmd, {"VOLUME"})) {
             value = volumes_[alias];
         } else {
             return kMciUnrecognizedKeyword;
         }
         if (!value) return kMciInternal;
-        Reply(reply, replyLength, std::to_string(*value));
+        char digits[10];
+        const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, *value);
+        Reply(reply, replyLength, std::string_view(digits, static_cast<size_t>(end.ptr - digits)));
         return kMciOk;
     }
     // CLOSE
-    if (words.size() != 2) return kMciUnrecognizedKeyword;
+    if (cmd.size() != 2) return kMciUnrecognizedKeyword;
     streams_.erase(found);
     volumes_.erase(alias);
     return kMciOk;

@@ -22,6 +22,12 @@ TerminalSize Fitted(std::optional<TerminalSize> size, int columns, int rows) {
     return TerminalSize{std::min(size->columns, columns), std::min(size->rows, rows)};
 }
 
+int64_t MonotonicNanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
+}
+
 DriveView MountedView(const SystemDrive* drive) {
     DriveView view;
     if (drive) drive->Mount(view);
@@ -99,7 +105,11 @@ void PosixPlatform::EnableMouseInput() {
 InputItem PosixPlatform::ReadInputItem() {
     Flush();
     if (std::optional<InputItem> item = decoder_.Next()) return *item;
-    decoder_.Feed(terminal_.ReadAvailable(), TickCount());
+    // A sleep that has just ended on a quiet terminal answers for it: the pass's one poll.
+    const uint32_t now = TickCount();
+    const bool quiet = quietAt_ && now - *quietAt_ <= kQuietFor;
+    quietAt_.reset();
+    decoder_.Feed(quiet ? std::string() : terminal_.ReadAvailable(), now);
     return decoder_.Next().value_or(InputItem{});
 }
 
@@ -179,10 +189,36 @@ LocalTime PosixPlatform::Now() {
 
 void PosixPlatform::Sleep(uint32_t milliseconds) {
     Flush();
-    timespec rest{static_cast<time_t>(milliseconds / 1000),
-                  static_cast<long>(milliseconds % 1000) * 1000000L};
-    // A signal (a resized terminal) cuts the sleep short: redraw, then sleep the rest.
-    while (nanosleep(&rest, &rest) != 0 && errno == EINTR) Flush();
+    // The sleep is a wait on the terminal: what it sends meanwhile goes to the decoder, where
+    // it waits for the player's reads as it would have waited in the terminal, and the sleep
+    // goes on to its end. A signal (a resized terminal) cuts the wait short: redraw, then
+    // sleep the rest.
+    const int64_t start = MonotonicNanoseconds();
+    const int64_t end = start + int64_t{milliseconds} * 1000000;
+    bool watch = true;
+    for (int64_t rest = end - start; rest > 0; rest = end - MonotonicNanoseconds()) {
+        const timespec wait{static_cast<time_t>(rest / 1000000000),
+                            static_cast<long>(rest % 1000000000)};
+        if (!watch) {
+            if (nanosleep(&wait, nullptr) != 0) Flush();
+            continue;
+        }
+        switch (terminal_.WaitForInput(wait)) {
+            case Terminal::Wait::TimedOut:
+                quietAt_ = static_cast<uint32_t>(end / 1000000);  // TickCount's clock
+                return;
+            case Terminal::Wait::Input: {
+                const std::string bytes = terminal_.ReadAvailable();
+                // Ready but nothing to read (an input at its end): the rest without it.
+                watch = !bytes.empty();
+                decoder_.Feed(bytes, TickCount());
+                break;
+            }
+            case Terminal::Wait::Interrupted:
+                Flush();
+                break;
+        }
+    }
 }
 
 }  // namespace varlo

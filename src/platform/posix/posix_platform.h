@@ -2,6 +2,7 @@
 // engine, the file system as drive Z:, the environment, the clock and sleeping.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,10 @@ class PosixPlatform final : public Platform {
     CellScreen screen_;
     std::string requests_;  // window requests for the next flush
     InputDecoder decoder_;
+    // When the last sleep ended on a terminal that had sent nothing; a read within kQuietFor
+    // ms after takes that for its own look.
+    static constexpr uint32_t kQuietFor = 1;
+    std::optional<uint32_t> quietAt_;
     SystemDrive* drive_;
     PosixFiles files_;
     MciInterpreter mci_;

@@ -380,8 +380,18 @@ std::string Terminal::ReadAvailable() {
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         bytes.append(buffer, static_cast<size_t>(n));
+        if (static_cast<size_t>(n) < sizeof buffer) break;  // all there was: no second poll
     }
     return bytes;
+}
+
+Terminal::Wait Terminal::WaitForInput(const timespec& timeout) const {
+    pollfd ready{input_, POLLIN, 0};
+    const int result = ppoll(&ready, 1, &timeout, nullptr);
+    if (result == 0) return Wait::TimedOut;
+    if (result < 0 && errno == EINTR) return Wait::Interrupted;
+    // Input, or a poll that failed: the read that follows tells.
+    return Wait::Input;
 }
 
 std::optional<TerminalSize> Terminal::Size() const {

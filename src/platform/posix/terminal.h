@@ -21,6 +21,8 @@
 // process's one record of it.
 #pragma once
 
+#include <time.h>
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -64,6 +66,10 @@ class Terminal {
     static void NoteSignalsIn(int fd);
     // Whatever the terminal has sent, without waiting; "" when nothing.
     std::string ReadAvailable();
+    // Waits at most timeout for the terminal to send something (or to end, or to fail: a read
+    // then tells); a signal ends the wait early. One poll, no read.
+    enum class Wait { Input, TimedOut, Interrupted };
+    Wait WaitForInput(const timespec& timeout) const;
     // The size as the terminal reports it; nothing when it reports none.
     std::optional<TerminalSize> Size() const;
     // True once after the terminal's size changed or the player came back from a stop.

@@ -23,6 +23,7 @@ constexpr DWORD kShortPathBuffer = 255;
 constexpr DWORD kButtonBits = 0x7;            // left, right, middle
 constexpr UINT kTimerResolution = 1;          // ms, the timer period of the fallback
 constexpr LONGLONG kTimerUnitsPerMs = 10000;  // waitable timers count in 100 ns
+constexpr DWORD kInputModeLook = 1000;        // ms between two reads of the input mode
 
 // The input mode of every poll: mouse records, and ENABLE_EXTENDED_FLAGS so that Quick-Edit
 // (which takes the mouse for text selection) is switched off with it. No window-size records,
@@ -138,6 +139,7 @@ void Win32Platform::ForgetConsoleState() {
     shadow_.clear();
     consoleAttribute_ = -1;
     cursorVisible_ = -1;
+    inputModeDue_ = true;
 }
 
 // --- Console. ---
@@ -294,13 +296,21 @@ void Win32Platform::ShowCursor(bool visible) {
 }
 
 void Win32Platform::EnableMouseInput() {
-    // Asked at every poll, never remembered: the user may switch Quick-Edit on in the
-    // window's properties at any time, and the next poll must take the mouse back. A console
-    // that refuses the mode is asked again at the next poll; the keys work all the same.
+    // The user may switch Quick-Edit on in the window's properties at any time, and the
+    // mouse must come back without it. Reading the mode is a round trip to the console host,
+    // so it is read once a second, not at every poll, and at once after the window got the
+    // focus back (from the properties dialog, say) or a started program shared the console.
+    // A console that refuses the mode is asked again at the next poll; the keys work all the
+    // same.
+    const DWORD now = GetTickCount();
+    if (!inputModeDue_ && now - inputModeReadAt_ < kInputModeLook) return;
     DWORD mode = 0;
     constexpr DWORD kCompared = ~kInputModeReportOnly;
-    if (GetConsoleMode(input_, &mode) && (mode & kCompared) == (kInputMode & kCompared)) return;
-    SetConsoleMode(input_, kInputMode);
+    const bool right =
+        (GetConsoleMode(input_, &mode) && (mode & kCompared) == (kInputMode & kCompared)) ||
+        SetConsoleMode(input_, kInputMode);
+    inputModeDue_ = !right;
+    inputModeReadAt_ = now;
 }
 
 InputItem Win32Platform::ReadInputItem() {
@@ -325,6 +335,9 @@ InputItem Win32Platform::ReadInputItem() {
 void Win32Platform::Translate(const INPUT_RECORD& record) {
     if (record.EventType == KEY_EVENT) TranslateKey(record.Event.KeyEvent);
     if (record.EventType == MOUSE_EVENT) TranslateMouse(record.Event.MouseEvent);
+    if (record.EventType == FOCUS_EVENT && record.Event.FocusEvent.bSetFocus) {
+        inputModeDue_ = true;
+    }
 }
 
 void Win32Platform::TranslateKey(const KEY_EVENT_RECORD& key) {

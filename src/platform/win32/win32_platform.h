@@ -85,6 +85,8 @@ class Win32Platform final : public Platform {
     std::vector<CHAR_INFO> shadow_;     // size_.X * size_.Y cells row by row; empty: not known
     int consoleAttribute_ = -1;         // SetConsoleTextAttribute as last set; -1: not known
     int cursorVisible_ = -1;            // 0 hidden, 1 shown, -1 not known
+    bool inputModeDue_ = true;          // the input mode is read at the next EnableMouseInput
+    DWORD inputModeReadAt_ = 0;         // GetTickCount of the last read that found it right
     CONSOLE_CURSOR_INFO cursorInfo_{};  // valid while cursorVisible_ is known
     DWORD buttons_ = 0;                 // dwButtonState of the previous mouse record
     wchar_t highSurrogate_ = 0;         // first half of a character typed beyond 16 bits; 0: none
