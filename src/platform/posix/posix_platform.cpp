@@ -43,14 +43,16 @@ std::string TextToWindows1252(std::string_view utf8) {
     }
 }
 
-PosixPlatform::PosixPlatform(MediaEngine& engine, Terminal& terminal, SystemDrive* drive)
+PosixPlatform::PosixPlatform(MediaEngine& engine, Terminal& terminal, SystemDrive* drive,
+                             DesktopBus* desktop)
     : engine_(engine),
       terminal_(terminal),
       screen_(Fitted(terminal.Size(), kScreenColumns, kScreenRows).columns,
               Fitted(terminal.Size(), kScreenColumns, kScreenRows).rows),
       drive_(drive),
       files_(MountedView(drive)),
-      mci_(engine, [this](const std::string& path) { return files_.ToPosix(path); }) {}
+      mci_(engine, [this](const std::string& path) { return files_.ToPosix(path); }),
+      desktop_(desktop) {}
 
 PosixPlatform::~PosixPlatform() {
     Flush();
@@ -97,6 +99,10 @@ void PosixPlatform::EnableMouseInput() {
 
 InputItem PosixPlatform::ReadInputItem() {
     Flush();
+    if (desktop_) desktop_->Pump();
+    if (std::optional<InputItem> command = desktop_ ? desktop_->TakeCommand() : std::nullopt) {
+        return *command;
+    }
     if (std::optional<InputItem> item = decoder_.Next()) return *item;
     decoder_.Feed(terminal_.ReadAvailable(), TickCount());
     return decoder_.Next().value_or(InputItem{});
@@ -155,6 +161,7 @@ uint32_t PosixPlatform::StartProcess(const std::string& commandLine) {
     // Without a drive C: the power probe finds no shutdown.exe, and a countdown that runs
     // out ends in the error report, as a missing shutdown.exe would on Windows.
     if (!drive_) return kSysFileNotFound;
+    if (desktop_) desktop_->BeforePowerAction();
     return drive_->Start(commandLine, files_.View(), files_.WorkingFolder());
 }
 
@@ -174,6 +181,24 @@ LocalTime PosixPlatform::Now() {
     localtime_r(&now, &local);
     return LocalTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
                      local.tm_hour,        local.tm_min,     std::min(local.tm_sec, 59)};
+}
+
+// --- Desktop. ---
+
+void PosixPlatform::Publish(const NowPlaying& now) {
+    if (!desktop_) return;
+    // The file as it is now: the folder may change while the title plays on.
+    if (now.title != urlTitle_) {
+        urlTitle_ = now.title;
+        url_.clear();
+        const std::optional<std::string> path =
+            now.file.empty() ? std::nullopt : files_.ToPosix(now.file);
+        if (gchar* uri = path ? g_filename_to_uri(path->c_str(), nullptr, nullptr) : nullptr) {
+            url_ = uri;
+            g_free(uri);
+        }
+    }
+    desktop_->Publish(now, url_);
 }
 
 void PosixPlatform::Sleep(uint32_t milliseconds) {
