@@ -28,6 +28,8 @@ packages=(
     pulseaudio pulseaudio-utils            # a null-sink sound device for Wine
     tmux                                   # the 69 x 22 terminal of the tests and the demo
     xvfb xdotool x11-utils imagemagick     # tests of a real console window, screenshots
+    dbus-daemon libglib2.0-bin             # private session and system buses; gdbus
+    python3-dbusmock playerctl             # mock logind and portal; an MPRIS client
 )
 if [ "${1:-}" = bench ]; then
     packages+=(

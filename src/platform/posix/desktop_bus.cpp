@@ -82,6 +82,7 @@ void DesktopBus::SessionConnected(GObject*, GAsyncResult* result, gpointer data)
     if (!bus) return;  // also when cancelled: data may be gone
     auto* self = static_cast<DesktopBus*>(data);
     ContextScope scope(self->context_);
+    self->connected_ = true;
     self->mpris_ = std::make_unique<MprisService>(
         bus, [] { return static_cast<uint32_t>(g_get_monotonic_time() / 1000); });
     self->inhibitor_.SetSessionBus(bus);
@@ -93,6 +94,7 @@ void DesktopBus::SystemConnected(GObject*, GAsyncResult* result, gpointer data) 
     if (!bus) return;
     auto* self = static_cast<DesktopBus*>(data);
     ContextScope scope(self->context_);
+    self->connected_ = true;
     self->inhibitor_.SetSystemBus(bus);
     g_object_unref(bus);
 }
@@ -105,6 +107,27 @@ void DesktopBus::Pump() {
         g_get_monotonic_time() - stoppedSince_ > kStoppedHold) {
         inhibitor_.Want(false);
     }
+}
+
+bool DesktopBus::Sleep(uint32_t milliseconds, const std::function<void()>& woken) {
+    if (!connected_) return false;
+    ContextScope scope(context_);
+    bool done = false;
+    GSource* timer = g_timeout_source_new(milliseconds);
+    g_source_set_callback(
+        timer,
+        [](gpointer flag) {
+            *static_cast<bool*>(flag) = true;
+            return G_SOURCE_REMOVE;
+        },
+        &done, nullptr);
+    g_source_attach(timer, context_);
+    while (!done) {
+        g_main_context_iteration(context_, TRUE);
+        if (!done) woken();
+    }
+    g_source_unref(timer);
+    return true;
 }
 
 void DesktopBus::Publish(const NowPlaying& now, const std::string& url) {

@@ -10,6 +10,7 @@
 
 #include <gio/gio.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,6 +31,10 @@ class DesktopBus {
     DesktopBus& operator=(const DesktopBus&) = delete;
 
     void Pump();
+    // Sleeps while answering the buses, so that a call made during a fade or a wait is
+    // answered at once too; woken() runs after each answer and after a signal. False, without
+    // waiting, while no bus is connected: the caller sleeps itself.
+    bool Sleep(uint32_t milliseconds, const std::function<void()>& woken);
     // url: the file's URI ("" when there is none).
     void Publish(const NowPlaying& now, const std::string& url);
     std::optional<InputItem> TakeCommand();
@@ -47,6 +52,7 @@ class DesktopBus {
     std::unique_ptr<MprisService> mpris_;
     NowPlaying::State state_ = NowPlaying::State::Stopped;
     gint64 stoppedSince_ = 0;  // monotonic µs
+    bool connected_ = false;   // to one bus at least
 };
 
 }  // namespace varlo

@@ -203,6 +203,7 @@ void PosixPlatform::Publish(const NowPlaying& now) {
 
 void PosixPlatform::Sleep(uint32_t milliseconds) {
     Flush();
+    if (desktop_ && desktop_->Sleep(milliseconds, [this] { Flush(); })) return;
     timespec rest{static_cast<time_t>(milliseconds / 1000),
                   static_cast<long>(milliseconds % 1000) * 1000000L};
     // A signal (a resized terminal) cuts the sleep short: redraw, then sleep the rest.
