@@ -7,7 +7,7 @@
 #              idle inhibitor held while a title plays, not in the pause, gone at the end
 #   hibernate  the inhibitor is released before the hibernate stand-in runs and taken again
 #              after the wake-up wait; the MPRIS name of a second player; the session bus
-#              gone mid-run
+#              hung and gone mid-run
 #   nobus      no bus at all: the player starts and plays as before
 # The inhibitor's life (the logind mock's list, sampled every 0.1 s) lands in
 # $VW_RUN/desktop-inhibitor.log, playerctl's metadata in $VW_RUN/desktop-metadata.txt.
@@ -286,11 +286,15 @@ mark "hibernate: Zweiter plays after the wake-up wait"
 expect_inhibitors 1
 [ "$(($(grep -c ' Inhibit ' "$bus_dir/logind.log") - inhibits_before))" = 2 ] ||
     { echo "logind was asked $(grep -c ' Inhibit ' "$bus_dir/logind.log") times"; exit 1; }
-# The session bus goes away: the player plays on and answers its keys.
+# The session bus hangs, then goes away: the player plays on and answers its keys.
+kill -STOP "$(cat "$bus_dir/session.pid")"
+vw_key +
+vw_wait_text 5 8 " 4.5" 3
+kill -CONT "$(cat "$bus_dir/session.pid")"
 kill "$(cat "$bus_dir/session.pid")"
 mark "hibernate: session bus gone"
 vw_key +
-vw_wait_text 5 8 " 4.5" 3
+vw_wait_text 5 8 " 5 " 3
 vw_quit
 vn_expect_restored
 expect_inhibitors 0

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace varlo {
@@ -13,6 +14,9 @@ namespace {
 constexpr gint64 kStoppedHold = 5 * G_USEC_PER_SEC;
 // Dispatches per pump: a flood of calls is answered over several polls.
 constexpr int kPumpRounds = 16;
+// The longest stretch a wait goes without answering the buses. The 20 ms input poll is
+// shorter: it sleeps as it always did and answers at its read.
+constexpr uint32_t kSlice = 50;  // ms
 
 // Sources of this object attach to its own context, not to whatever else the thread runs.
 class ContextScope {
@@ -99,7 +103,12 @@ void DesktopBus::SystemConnected(GObject*, GAsyncResult* result, gpointer data) 
     g_object_unref(bus);
 }
 
-void DesktopBus::Pump() {
+std::optional<InputItem> DesktopBus::Pump() {
+    Dispatch();
+    return mpris_ ? mpris_->TakeCommand() : std::nullopt;
+}
+
+void DesktopBus::Dispatch() {
     ContextScope scope(context_);
     for (int round = 0; round < kPumpRounds && g_main_context_iteration(context_, FALSE); ++round) {
     }
@@ -109,25 +118,15 @@ void DesktopBus::Pump() {
     }
 }
 
-bool DesktopBus::Sleep(uint32_t milliseconds, const std::function<void()>& woken) {
-    if (!connected_) return false;
-    ContextScope scope(context_);
-    bool done = false;
-    GSource* timer = g_timeout_source_new(milliseconds);
-    g_source_set_callback(
-        timer,
-        [](gpointer flag) {
-            *static_cast<bool*>(flag) = true;
-            return G_SOURCE_REMOVE;
-        },
-        &done, nullptr);
-    g_source_attach(timer, context_);
-    while (!done) {
-        g_main_context_iteration(context_, TRUE);
-        if (!done) woken();
+bool DesktopBus::Sleep(uint32_t milliseconds, const std::function<void(uint32_t)>& nap) {
+    if (!connected_ || milliseconds <= kSlice) return false;
+    for (;;) {
+        const uint32_t slice = std::min(milliseconds, kSlice);
+        nap(slice);
+        milliseconds -= slice;
+        if (milliseconds == 0) return true;
+        Dispatch();
     }
-    g_source_unref(timer);
-    return true;
 }
 
 void DesktopBus::Publish(const NowPlaying& now, const std::string& url) {
@@ -139,10 +138,6 @@ void DesktopBus::Publish(const NowPlaying& now, const std::string& url) {
     if (now.state == NowPlaying::State::Playing) inhibitor_.Want(true);
     if (now.state == NowPlaying::State::Paused) inhibitor_.Want(false);
     if (mpris_) mpris_->Publish(now, url);
-}
-
-std::optional<InputItem> DesktopBus::TakeCommand() {
-    return mpris_ ? mpris_->TakeCommand() : std::nullopt;
 }
 
 void DesktopBus::BeforePowerAction() {

@@ -3,8 +3,8 @@
 // some seconds without a title, before the power action and when the player ends).
 //
 // Driven from the player's own thread through a GLib main context of its own: Pump, called at
-// every input poll, dispatches what the buses sent without waiting; no callback runs at any
-// other time. Connecting and every call are asynchronous, so a bus that hangs or is not there
+// every input read, and Sleep, between the slices of a longer wait, dispatch what the buses
+// sent without waiting; no callback runs at any other time, and none reaches the player. Connecting and every call are asynchronous, so a bus that hangs or is not there
 // never holds the player; without buses the player runs as it always did.
 #pragma once
 
@@ -30,14 +30,15 @@ class DesktopBus {
     DesktopBus(const DesktopBus&) = delete;
     DesktopBus& operator=(const DesktopBus&) = delete;
 
-    void Pump();
-    // Sleeps while answering the buses, so that a call made during a fade or a wait is
-    // answered at once too; woken() runs after each answer and after a signal. False, without
-    // waiting, while no bus is connected: the caller sleeps itself.
-    bool Sleep(uint32_t milliseconds, const std::function<void()>& woken);
+    // Dispatches what the buses sent, without waiting; the oldest command of the desktop's
+    // that has not been read.
+    std::optional<InputItem> Pump();
+    // A wait longer than a slice (a fade step, the closing wait) in slices through nap(),
+    // dispatching between them, so that a call made meanwhile is answered within a slice.
+    // False, without waiting, for a shorter wait or while no bus is connected.
+    bool Sleep(uint32_t milliseconds, const std::function<void(uint32_t)>& nap);
     // url: the file's URI ("" when there is none).
     void Publish(const NowPlaying& now, const std::string& url);
-    std::optional<InputItem> TakeCommand();
     // The power action is about to start: nothing of the player's may hold it up.
     void BeforePowerAction();
 
@@ -45,6 +46,7 @@ class DesktopBus {
     static void SessionConnected(GObject* source, GAsyncResult* result, gpointer self);
     static void SystemConnected(GObject* source, GAsyncResult* result, gpointer self);
     void Connect(const std::string& address, GAsyncReadyCallback done);
+    void Dispatch();
 
     GMainContext* context_ = g_main_context_new();
     GCancellable* cancel_ = g_cancellable_new();

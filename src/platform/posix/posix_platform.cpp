@@ -99,10 +99,8 @@ void PosixPlatform::EnableMouseInput() {
 
 InputItem PosixPlatform::ReadInputItem() {
     Flush();
-    if (desktop_) desktop_->Pump();
-    if (std::optional<InputItem> command = desktop_ ? desktop_->TakeCommand() : std::nullopt) {
+    if (std::optional<InputItem> command = desktop_ ? desktop_->Pump() : std::nullopt)
         return *command;
-    }
     if (std::optional<InputItem> item = decoder_.Next()) return *item;
     decoder_.Feed(terminal_.ReadAvailable(), TickCount());
     return decoder_.Next().value_or(InputItem{});
@@ -187,7 +185,8 @@ LocalTime PosixPlatform::Now() {
 
 void PosixPlatform::Publish(const NowPlaying& now) {
     if (!desktop_) return;
-    // The file as it is now: the folder may change while the title plays on.
+    // Resolved when the title opens: the folder chooser may change the current folder while
+    // the title plays on.
     if (now.title != urlTitle_) {
         urlTitle_ = now.title;
         url_.clear();
@@ -202,8 +201,8 @@ void PosixPlatform::Publish(const NowPlaying& now) {
 }
 
 void PosixPlatform::Sleep(uint32_t milliseconds) {
+    if (desktop_ && desktop_->Sleep(milliseconds, [this](uint32_t slice) { Sleep(slice); })) return;
     Flush();
-    if (desktop_ && desktop_->Sleep(milliseconds, [this] { Flush(); })) return;
     timespec rest{static_cast<time_t>(milliseconds / 1000),
                   static_cast<long>(milliseconds % 1000) * 1000000L};
     // A signal (a resized terminal) cuts the sleep short: redraw, then sleep the rest.
