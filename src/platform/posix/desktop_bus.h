@@ -4,8 +4,9 @@
 //
 // Driven from the player's own thread through a GLib main context of its own: Pump, called at
 // every input read, and Sleep, between the slices of a longer wait, dispatch what the buses
-// sent without waiting; no callback runs at any other time, and none reaches the player. Connecting and every call are asynchronous, so a bus that hangs or is not there
-// never holds the player; without buses the player runs as it always did.
+// sent without waiting; no callback runs at any other time, and none reaches the player.
+// Connecting and every call are asynchronous, so a bus that hangs or is not there never holds
+// the player; without buses the player runs as it always did.
 #pragma once
 
 #include <gio/gio.h>
