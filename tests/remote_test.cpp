@@ -153,6 +153,21 @@ TEST(Remote, EachCommandDoesWhatItsKeyDoes) {
     EXPECT_EQ(byKeys, 700);
 }
 
+// Next on the last title ends the list at once: the key 1 there would play it again.
+TEST(Remote, NextOnTheLastTitleEndsTheList) {
+    fake::FakePlatform p;
+    Context ctx(p);
+    ctx.playlist.TrackFile(1) = "T1.mp3";
+    p.AddMedia("C:\\T1.mp3", 60000);
+    ctx.playlist.TrackCount = 1;
+    ctx.media.Volume = 400;
+    ctx.power.DownPreset = "360";
+    DownTimerStart(ctx);
+    p.RemoteAt(1000, RemoteCommand::Next);
+    EXPECT_EQ(PlayList(ctx), ListEnd::Done);
+    EXPECT_EQ(p.MciTrace("open close"), "0 open T1.mp3; 2200 close");
+}
+
 TEST(Remote, VolumeToTheNearestStepOfTheKeys) {
     fake::FakePlatform p;
     Context ctx(p);
