@@ -57,6 +57,14 @@ TEST(Remote, PublishedThroughScanPauseVolumeNextInfoAndPrompt) {
               "Stopped -\n"
               "Playing Zug/B\xF6hm Zug - B\xF6hm.mp3 20s 400 1\n");
     EXPECT_EQ(p.MciTrace("open", 0, 2500), "");
+    // The error report waits for a key with nothing playing.
+    Context failed(p);
+    failed.media.Published = p.published[0];
+    failed.media.MediaAlias = 1;
+    p.stopAt = UINT64_MAX;
+    p.KeyAt(p.now, "x");
+    ErrorReport(failed, kErrFileNotFound);
+    EXPECT_EQ(p.published.back().state, State::Stopped);
     EXPECT_EQ(p.published[1].position, p.published[2].position);  // it goes on where it stood
 }
 
