@@ -27,10 +27,12 @@ packages=(
     libjmac-java default-jre-headless      # .ape test files (Monkey's Audio encoder, Java)
     pulseaudio pulseaudio-utils            # a null-sink sound device for Wine
     tmux                                   # the 69 x 22 terminal of the tests and the demo
-    dbus-daemon python3-dbus python3-gi    # power tests: a private session bus, a mock session manager
+    dbus-daemon python3-dbus python3-gi    # private session and system buses, mock services
     xvfb xdotool x11-utils imagemagick     # tests of a real console window, screenshots
     debhelper dpkg-dev lintian             # scripts/package.sh: the Debian package; its check
     zip unzip man-db                       # the Windows zip; the package test lists it, reads man
+    libglib2.0-bin                         # desktop tests: gdbus on the private buses
+    python3-dbusmock playerctl             # desktop tests: mock logind and portal; an MPRIS client
 )
 if [ "${1:-}" = bench ]; then
     packages+=(

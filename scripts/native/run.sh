@@ -15,6 +15,9 @@ export VW_EXE="$VW_ROOT/build/mingw/varlo.exe"
 export VN_EXE="$VW_ROOT/build/native/varlo"
 export WINEPREFIX="$VW_ROOT/build/native-wine-prefix"
 export VW_TMUX_SOCKET=varlo-native-$$
+# No player of a test reaches a bus of the machine's: a test that wants one starts its own.
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$VW_RUN/no-session-bus"
+export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$VW_RUN/no-system-bus"
 source "$VW_ROOT/scripts/wine/lib.sh"
 
 vw_need "$VN_EXE" "$VW_EXE" wine wineboot wineserver tmux pulseaudio python3

@@ -51,6 +51,9 @@ struct InputState {
     int MouseEvent = 0;     // 0 none / move / press, 1 released (click), 2 double-click
     int MouseCol = 0;       // 1-based
     int MouseRow = 0;       // 0-based: screen row - 1
+    RemoteCommand Remote = RemoteCommand::None;  // a command of the desktop's media controls
+    int RemoteVolume = 0;                        // its volume (RemoteCommand::Volume)
+    bool QuitAnswered = false;  // Quit from the desktop: the quit prompt takes it as J
 };
 
 // Console screen.
@@ -91,6 +94,7 @@ struct MediaGroup {
     uint32_t LastPosition = 0;  // ms
     int SecondsLeft = 0;
     int PauseBlink = 0;
+    NowPlaying Published;  // what the platform was told last
 };
 
 // Power-off timer and power action.

@@ -3,6 +3,7 @@
 #include "app/error_report.h"
 #include "console/input.h"
 #include "console/output.h"
+#include "media/now_playing.h"
 
 namespace varlo {
 
@@ -18,6 +19,7 @@ constexpr int kRightButton = 2;
 
 void QuitPrompt(Context& ctx) {
     // The player keeps no file open between its steps, so there is nothing to close here.
+    PublishNowPlaying(ctx, NowPlaying::State::Stopped);
     ClearScreen(ctx);
     PrintLine(ctx, " Programm beenden ? J/N");
     // No titles were found: nothing to go back to.
@@ -25,8 +27,9 @@ void QuitPrompt(Context& ctx) {
     ctx.input.InputPollOnce = 0;
     ctx.platform.Sleep(kSettleWait);
     FlushInput(ctx);
-    WaitInput(ctx);
-    const std::string answer = UpperKey(ctx.input.InputKey);
+    // Quit from the desktop's media controls has answered already.
+    if (!ctx.input.QuitAnswered) WaitInput(ctx);
+    const std::string answer = ctx.input.QuitAnswered ? "J" : UpperKey(ctx.input.InputKey);
     if (answer == "J" || answer == "Y" || ctx.input.MouseButtons == kRightButton) {
         ctx.platform.Sleep(kEndWait);
         throw ProgramEnd{};

@@ -4,6 +4,7 @@
 
 #include "console/input.h"
 #include "console/output.h"
+#include "media/now_playing.h"
 
 namespace varlo {
 
@@ -62,6 +63,7 @@ void WaitForAnyInput(Context& ctx) {
 }  // namespace
 
 void InfoScreen(Context& ctx) {
+    PublishNowPlaying(ctx, NowPlaying::State::Stopped);
     ShowPage(ctx, kPageOne);
     WaitForAnyInput(ctx);
     ShowPage(ctx, kPageTwo);

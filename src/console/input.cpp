@@ -23,6 +23,8 @@ std::string PollInput(Context& ctx) {
     in.MouseRow = 0;
     ctx.platform.Sleep(kPollMilliseconds);
     InputItem item = ctx.platform.ReadInputItem();
+    in.Remote = item.remote;
+    in.RemoteVolume = item.volume;
     if (!IsMouseRecord(item.bytes)) return item.bytes;
     const int code = static_cast<unsigned char>(item.bytes[2]);
     in.MouseButtons = static_cast<unsigned char>(item.bytes[3]);

@@ -18,7 +18,8 @@ inline const std::string kKeyPageDown = std::string("\0Q", 2);  // scan code 81
 
 // One 20 ms poll: clears InputKey and the mouse fields, sleeps 20 ms, reads one raw item.
 // Returns the raw item when it is not a mouse record ("" for none); a mouse record fills
-// the mouse fields and gives "".
+// the mouse fields and gives "". A command of the desktop's media controls lands in Remote
+// and gives "" as well.
 std::string PollInput(Context& ctx);
 
 // Polls once (InputPollOnce 1) or until a key or a click arrives (InputPollOnce 0). A left

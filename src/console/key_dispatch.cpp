@@ -124,6 +124,26 @@ constexpr Command kCommands[] = {
     {"R", 1, Redraw},
 };
 
+// A command of the desktop's media controls, on the playing screen: what its key does here.
+PassFlow RemoteDispatch(Context& ctx) {
+    switch (ctx.input.Remote) {
+        case RemoteCommand::PlayPause:
+        case RemoteCommand::Pause:
+            return PauseAndContinue(ctx);
+        case RemoteCommand::Next:
+            return NextTitle(ctx);
+        case RemoteCommand::Quit:
+            return QuitAnswered(ctx);
+        case RemoteCommand::Volume:
+            VolumeTo(ctx, ctx.input.RemoteVolume);
+            return PassFlow::Continue;
+        case RemoteCommand::Play:  // it plays already
+        case RemoteCommand::None:
+            break;
+    }
+    return PassFlow::Continue;
+}
+
 }  // namespace
 
 std::string HotZoneKey(const Context& ctx) {
@@ -142,6 +162,7 @@ std::string HotZoneKey(const Context& ctx) {
 }
 
 PassFlow KeyDispatch(Context& ctx) {
+    if (ctx.input.Remote != RemoteCommand::None) return RemoteDispatch(ctx);
     std::string& key = ctx.input.InputKey;
     // Esc (also a right double-click) goes straight to the commands: no click mapping.
     if (key != kKeyEsc) {

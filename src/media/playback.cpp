@@ -1,5 +1,6 @@
 #include "media/playback.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -8,6 +9,7 @@
 #include "console/output.h"
 #include "console/screen.h"
 #include "media/mci.h"
+#include "media/now_playing.h"
 #include "playlist/folder_chooser.h"
 #include "power/down_timer.h"
 
@@ -129,6 +131,7 @@ PassFlow RunPasses(Context& ctx) {
         const int64_t left =
             (static_cast<int64_t>(m.TrackLength) - static_cast<int64_t>(m.LastPosition)) / 1000;
         m.SecondsLeft = static_cast<int>(left);
+        PublishNowPlaying(ctx, NowPlaying::State::Playing);
         if (left < kEndSeconds || standstill >= kStandstillPasses) {
             ctx.platform.Sleep(kClosingWait);
             RewindAndClose(ctx);
@@ -151,6 +154,11 @@ TitleEnd PlayTitle(Context& ctx) {
     }
 }
 
+// What ends the pause as P does: the desktop's Play and PlayPause too.
+bool ResumesPause(const InputState& in) {
+    return in.Remote == RemoteCommand::PlayPause || in.Remote == RemoteCommand::Play;
+}
+
 bool IsPlaySymbolClick(const InputState& in) {
     return in.MouseEvent > 0 && in.MouseRow + 1 == kPlaySymbolRow &&
            in.MouseCol >= kPlaySymbolFirstColumn && in.MouseCol <= kPlaySymbolLastColumn;
@@ -161,6 +169,7 @@ bool IsPlaySymbolClick(const InputState& in) {
 void ContinueAfterPause(Context& ctx) {
     MciSeek(ctx.platform, ctx.media.MediaAlias, ctx.media.LastPosition);
     MciPlay(ctx.platform, ctx.media.MediaAlias);
+    PublishNowPlaying(ctx, NowPlaying::State::Playing);
     ShowAt(ctx, 2, 45, "Fade in...  ");
     FadeIn(ctx);
     BlankCells(ctx, 2, 45, kStatusWidth);
@@ -175,6 +184,8 @@ ListEnd PlayList(Context& ctx) {
     m.LoopBound = ctx.playlist.TrackCount;
     for (m.CurrentIndex = 1; m.CurrentIndex <= m.LoopBound; ++m.CurrentIndex) {
         if (PlayTitle(ctx) == TitleEnd::NewFolder) return ListEnd::NewFolder;
+        // No title is open now: the desktop may sleep again, and the power action may run.
+        PublishNowPlaying(ctx, NowPlaying::State::Stopped);
         DownCheck(ctx);
     }
     return ListEnd::Done;
@@ -200,6 +211,7 @@ PassFlow PauseAndContinue(Context& ctx) {
     ShowAt(ctx, 2, 45, "Fade out...");
     FadeOut(ctx);
     MciStop(ctx.platform, m.MediaAlias);
+    PublishNowPlaying(ctx, NowPlaying::State::Paused);
     BlankCells(ctx, 2, 45, kStatusWidth);
     // Takes the (d) and (m) legends and the Down value; the value comes back with the next
     // refresh, the legends with the next full redraw.
@@ -214,8 +226,10 @@ PassFlow PauseAndContinue(Context& ctx) {
             ctx.platform.Sleep(kBlinkPollWait);
             ctx.input.InputPollOnce = 1;
             WaitInput(ctx);
+            if (ctx.input.Remote == RemoteCommand::Quit) return QuitAnswered(ctx);
             if (ctx.input.InputKey == kKeyEsc) return QuitTitle(ctx);
-            if (IsPlaySymbolClick(ctx.input) || UpperKey(ctx.input.InputKey) == "P") {
+            if (IsPlaySymbolClick(ctx.input) || UpperKey(ctx.input.InputKey) == "P" ||
+                ResumesPause(ctx.input)) {
                 ContinueAfterPause(ctx);
                 return PassFlow::NextPass;
             }
@@ -238,11 +252,28 @@ void VolumeDown(Context& ctx) {
     SendVolume(ctx);
 }
 
+void VolumeTo(Context& ctx, int units) {
+    // Halfway between the top two steps, 950 and 999.
+    constexpr int kCapFrom = 975;
+    const float step =
+        units >= kCapFrom
+            ? kVolumeMax
+            : std::clamp(std::round(static_cast<float>(units) / kVolumeStep) * kVolumeStep,
+                         kVolumeMin, kVolumeOnGrid);
+    if (step == ctx.media.Volume) return;
+    ctx.media.Volume = step;
+    SendVolume(ctx);
+}
+
 PassFlow SkipToSlot(Context& ctx, int slot) {
     MediaGroup& m = ctx.media;
     // One before the slot's entry: the end of the title counts up to it.
     m.CurrentIndex = m.ListTop + slot - 1;
     if (m.CurrentIndex >= ctx.playlist.TrackCount) m.CurrentIndex = ctx.playlist.TrackCount - 1;
+    return NextTitle(ctx);
+}
+
+PassFlow NextTitle(Context& ctx) {
     LeaveTitle(ctx);
     FlushInput(ctx);
     return PassFlow::EndTitle;
@@ -252,6 +283,11 @@ PassFlow QuitTitle(Context& ctx) {
     LeaveTitle(ctx);
     ctx.input.InputKey = kKeyEsc;
     return PassFlow::EndTitle;
+}
+
+PassFlow QuitAnswered(Context& ctx) {
+    ctx.input.QuitAnswered = true;
+    return QuitTitle(ctx);
 }
 
 PassFlow ChangeSortOrder(Context& ctx, int sortMode) {

@@ -28,10 +28,16 @@ PassFlow PauseAndContinue(Context& ctx);
 // + and -: 50 units up to 999 / down to 50 (949 becomes 950), sent at once.
 void VolumeUp(Context& ctx);
 void VolumeDown(Context& ctx);
+// The desktop's volume: the step of the keys nearest to units (50 to 950 by 50, or 999).
+void VolumeTo(Context& ctx, int units);
 // Keys 0 to 3: the title of that slot plays next (the last one for a slot past the end).
 PassFlow SkipToSlot(Context& ctx, int slot);
+// The desktop's Next: the title ends as a skip ends it, and the next one of the list plays.
+PassFlow NextTitle(Context& ctx);
 // Esc: fade out, rewind and close; InputKey stays Esc, so the end of the title asks to quit.
 PassFlow QuitTitle(Context& ctx);
+// The desktop's Quit: as Esc, and the quit prompt takes it as J.
+PassFlow QuitAnswered(Context& ctx);
 // Z, T, I: the new order counts from the next sort; the title fades out and closes now.
 PassFlow ChangeSortOrder(Context& ctx, int sortMode);
 // O: the folder chooser; with a folder chosen the title closes and the playlist is emptied.

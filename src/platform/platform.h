@@ -40,6 +40,19 @@ inline constexpr uint32_t kSysInvalidName = 123;
 inline constexpr uint32_t kSysBadPathName = 161;
 inline constexpr uint32_t kSysDirectory = 267;
 
+// A command of the desktop's media controls (a media key, the lock screen, a phone). It
+// arrives as an input item of its own with bytes "", so every screen reads it where it reads
+// keys, and every screen but the playback screen and its pause takes it as no input at all.
+enum class RemoteCommand : uint8_t {
+    None,
+    PlayPause,  // as P
+    Play,       // as P in the pause; nothing while playing
+    Pause,      // as P while playing; nothing in the pause
+    Next,       // the next title of the list now, as a skip does
+    Quit,       // as Esc and then J
+    Volume,     // to the key step nearest to InputItem::volume
+};
+
 // One raw console input item.
 struct InputItem {
     // "" nothing; one character; character 0 + PC scan code for keys without a character and
@@ -48,6 +61,25 @@ struct InputItem {
     std::string bytes;
     int column = 0;  // mouse records only: 1-based console column
     int row = 0;     // mouse records only: 1-based console row
+    RemoteCommand remote = RemoteCommand::None;
+    int volume = 0;  // RemoteCommand::Volume only: MCI volume units
+};
+
+// What the player plays, for the desktop's media controls.
+struct NowPlaying {
+    enum class State : uint8_t { Stopped, Playing, Paused };
+    // Stopped also on the screens where the title's commands do not work (the prompts, the
+    // folder chooser, the info screen) and while no title is open.
+    State state = State::Stopped;
+    uint32_t title = 0;         // changes with every title opened; 0 = none open
+    std::string name;           // title and interpreter as the screen shows them (Windows-1252)
+    std::string interpreter;    //
+    std::string file;           // the title's file, as it was opened (relative to the folder)
+    uint32_t length = 0;        // ms; 0 = not known yet
+    uint32_t position = 0;      // ms at the tick count positionTick; goes on from there while
+    uint32_t positionTick = 0;  // the state is Playing
+    int volume = 0;             // MCI volume units, 50 to 999
+    int sortMode = 1;           // 1 random, 2 title, 3 interpreter
 };
 
 // One entry of a directory search.
@@ -132,6 +164,12 @@ class Platform {
     virtual uint32_t TickCount() = 0;  // milliseconds, wraps at 2^32
     virtual LocalTime Now() = 0;
     virtual void Sleep(uint32_t milliseconds) = 0;
+
+    // --- Desktop. ---
+
+    // What the player plays changed (state, title, length, volume or sort order; the position
+    // alone is no change). A side without media controls does nothing.
+    virtual void Publish(const NowPlaying& now) = 0;
 };
 
 }  // namespace varlo

@@ -11,6 +11,7 @@
 
 #include "console/input.h"
 #include "console/output.h"
+#include "media/now_playing.h"
 
 namespace varlo {
 
@@ -198,6 +199,7 @@ bool HandleKey(Context& ctx) {
 }  // namespace
 
 void FolderChooser(Context& ctx) {
+    PublishNowPlaying(ctx, NowPlaying::State::Stopped);
     PlaylistGroup& pl = ctx.playlist;
     pl.StartFolder = ctx.platform.CurrentFolder();
     pl.FolderTop = 1;

@@ -113,6 +113,13 @@ void FakePlatform::Script(uint64_t at, uint64_t step, const std::vector<std::str
     }
 }
 
+void FakePlatform::RemoteAt(uint64_t at, RemoteCommand command, int volume) {
+    InputItem item;
+    item.remote = command;
+    item.volume = volume;
+    Schedule(at, item);
+}
+
 InputItem FakePlatform::ReadInputItem() {
     if (input_.empty() || input_.front().first > now) return {};
     InputItem item = input_.front().second;

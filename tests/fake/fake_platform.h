@@ -90,6 +90,10 @@ class FakePlatform : public Platform {
     // a scan code, one key; any other text typed, one item per character, all at that time.
     void Script(uint64_t at, uint64_t step, const std::vector<std::string>& items);
     size_t PendingInput() const { return input_.size(); }
+    // A command of the desktop's media controls as an input item at `at`.
+    void RemoteAt(uint64_t at, RemoteCommand command, int volume = 0);
+    // Every state the player published, in order.
+    std::vector<NowPlaying> published;
 
     // Folder tree. Paths are absolute Windows paths ("C:\Musik\a.mp3"), case-insensitive.
     void AddFolder(const std::string& path, uint32_t attributes = kAttrDirectory);
@@ -176,6 +180,7 @@ class FakePlatform : public Platform {
     uint32_t TickCount() override { return static_cast<uint32_t>(tickBase + now); }
     LocalTime Now() override;
     void Sleep(uint32_t milliseconds) override;
+    void Publish(const NowPlaying& now) override { published.push_back(now); }
 
   private:
     using ScheduledInput = std::pair<uint64_t, InputItem>;

@@ -105,7 +105,8 @@ int main(int argc, char** argv) {
     int code = 0;
     std::string last;
     {
-        varlo::PosixPlatform platform(engine, terminal, &drive);
+        varlo::DesktopBus desktop;  // media keys and idle inhibition, where there is a desktop
+        varlo::PosixPlatform platform(engine, terminal, &drive, &desktop);
         code = varlo::RunProgram(platform, varlo::TextToWindows1252(arguments));
         last = platform.ScreenText();
     }

@@ -49,14 +49,16 @@ std::string TextToWindows1252(std::string_view utf8) {
     }
 }
 
-PosixPlatform::PosixPlatform(MediaEngine& engine, Terminal& terminal, SystemDrive* drive)
+PosixPlatform::PosixPlatform(MediaEngine& engine, Terminal& terminal, SystemDrive* drive,
+                             DesktopBus* desktop)
     : engine_(engine),
       terminal_(terminal),
       screen_(Fitted(terminal.Size(), kScreenColumns, kScreenRows).columns,
               Fitted(terminal.Size(), kScreenColumns, kScreenRows).rows),
       drive_(drive),
       files_(MountedView(drive)),
-      mci_(engine, [this](const std::string& path) { return files_.ToPosix(path); }) {}
+      mci_(engine, [this](const std::string& path) { return files_.ToPosix(path); }),
+      desktop_(desktop) {}
 
 PosixPlatform::~PosixPlatform() {
     Flush();
@@ -104,6 +106,8 @@ void PosixPlatform::EnableMouseInput() {
 
 InputItem PosixPlatform::ReadInputItem() {
     Flush();
+    if (std::optional<InputItem> command = desktop_ ? desktop_->Pump() : std::nullopt)
+        return *command;
     if (std::optional<InputItem> item = decoder_.Next()) return *item;
     // A sleep that has just ended on a quiet terminal answers for it: the pass's one poll.
     const uint32_t now = TickCount();
@@ -166,6 +170,7 @@ uint32_t PosixPlatform::StartProcess(const std::string& commandLine) {
     // Without a drive C: the power probe finds no shutdown.exe, and a countdown that runs
     // out ends in the error report, as a missing shutdown.exe would on Windows.
     if (!drive_) return kSysFileNotFound;
+    if (desktop_) desktop_->BeforePowerAction();
     return drive_->Start(commandLine, files_.View(), files_.WorkingFolder());
 }
 
@@ -187,7 +192,27 @@ LocalTime PosixPlatform::Now() {
                      local.tm_hour,        local.tm_min,     std::min(local.tm_sec, 59)};
 }
 
+// --- Desktop. ---
+
+void PosixPlatform::Publish(const NowPlaying& now) {
+    if (!desktop_) return;
+    // Resolved when the title opens: the folder chooser may change the current folder while
+    // the title plays on.
+    if (now.title != urlTitle_) {
+        urlTitle_ = now.title;
+        url_.clear();
+        const std::optional<std::string> path =
+            now.file.empty() ? std::nullopt : files_.ToPosix(now.file);
+        if (gchar* uri = path ? g_filename_to_uri(path->c_str(), nullptr, nullptr) : nullptr) {
+            url_ = uri;
+            g_free(uri);
+        }
+    }
+    desktop_->Publish(now, url_);
+}
+
 void PosixPlatform::Sleep(uint32_t milliseconds) {
+    if (desktop_ && desktop_->Sleep(milliseconds, [this](uint32_t slice) { Sleep(slice); })) return;
     Flush();
     // The sleep is a wait on the terminal: what it sends meanwhile goes to the decoder, where
     // it waits for the player's reads as it would have waited in the terminal, and the sleep

@@ -8,6 +8,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/cell_screen.h"
+#include "platform/posix/desktop_bus.h"
 #include "platform/posix/input_decoder.h"
 #include "platform/posix/mci_interpreter.h"
 #include "platform/posix/media_engine.h"
@@ -22,8 +23,10 @@ class PosixPlatform final : public Platform {
     // The terminal is entered (or not: the console then only goes to its output) by the
     // caller; the platform writes the screen to it at every sleep and input read. The drive
     // C: of the power action, when there is one, is mounted beside Z: and starts the
-    // processes; without it a process start is refused.
-    PosixPlatform(MediaEngine& engine, Terminal& terminal, SystemDrive* drive = nullptr);
+    // processes; without it a process start is refused. The desktop, when there is one, hears
+    // what plays and sends its commands as input items.
+    PosixPlatform(MediaEngine& engine, Terminal& terminal, SystemDrive* drive = nullptr,
+                  DesktopBus* desktop = nullptr);
     ~PosixPlatform() override;
     PosixPlatform(const PosixPlatform&) = delete;
     PosixPlatform& operator=(const PosixPlatform&) = delete;
@@ -57,6 +60,8 @@ class PosixPlatform final : public Platform {
     LocalTime Now() override;
     void Sleep(uint32_t milliseconds) override;
 
+    void Publish(const NowPlaying& now) override;
+
     // What the screen shows, as text (see CellScreen::Text).
     std::string ScreenText() const { return screen_.Text(); }
 
@@ -76,6 +81,9 @@ class PosixPlatform final : public Platform {
     SystemDrive* drive_;
     PosixFiles files_;
     MciInterpreter mci_;
+    DesktopBus* desktop_;
+    uint32_t urlTitle_ = 0;  // the title whose URI url_ holds
+    std::string url_;
 };
 
 // Text of the POSIX side (UTF-8) for the player (Windows-1252): as names are converted, but a

@@ -55,6 +55,8 @@ class Win32Platform final : public Platform {
     uint32_t TickCount() override;
     LocalTime Now() override;
     void Sleep(uint32_t milliseconds) override;
+    // Windows shows the player in no media controls (yet).
+    void Publish(const NowPlaying&) override {}
 
     // How Sleep waits on this system, in words (for the companion programs).
     const char* SleepMethod() const;

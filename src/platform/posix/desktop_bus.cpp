@@ -1,0 +1,148 @@
+#include "platform/posix/desktop_bus.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace varlo {
+
+namespace {
+
+// Without a title for longer than this the desktop may sleep again: longer than the sort
+// prompt between two runs through the list and the closing wait between two titles.
+constexpr gint64 kStoppedHold = 5 * G_USEC_PER_SEC;
+// Dispatches per pump: a flood of calls is answered over several polls.
+constexpr int kPumpRounds = 16;
+// The longest stretch a wait goes without answering the buses. The 20 ms input poll is
+// shorter: it sleeps as it always did and answers at its read.
+constexpr uint32_t kSlice = 50;  // ms
+
+// Sources of this object attach to its own context, not to whatever else the thread runs.
+class ContextScope {
+  public:
+    explicit ContextScope(GMainContext* context) : context_(context) {
+        g_main_context_push_thread_default(context_);
+    }
+    ~ContextScope() { g_main_context_pop_thread_default(context_); }
+    ContextScope(const ContextScope&) = delete;
+    ContextScope& operator=(const ContextScope&) = delete;
+
+  private:
+    GMainContext* context_;
+};
+
+std::string SessionAddress() {
+    if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS")) return address;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (!runtime) return "";
+    const std::string socket = std::string(runtime) + "/bus";
+    return access(socket.c_str(), F_OK) == 0 ? "unix:path=" + socket : "";
+}
+
+std::string SystemAddress() {
+    if (const char* address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS")) return address;
+    return "unix:path=/run/dbus/system_bus_socket";
+}
+
+GDBusConnection* Connected(GAsyncResult* result) {
+    GError* error = nullptr;
+    GDBusConnection* bus = g_dbus_connection_new_for_address_finish(result, &error);
+    if (error) g_error_free(error);
+    return bus;
+}
+
+}  // namespace
+
+DesktopBus::DesktopBus() {
+    ContextScope scope(context_);
+    Connect(SessionAddress(), SessionConnected);
+    Connect(SystemAddress(), SystemConnected);
+}
+
+DesktopBus::~DesktopBus() {
+    {
+        ContextScope scope(context_);
+        mpris_.reset();
+        inhibitor_.Want(false);
+        g_cancellable_cancel(cancel_);
+    }
+    g_object_unref(cancel_);
+    // Sources still waiting die with the context; none of them reaches this object again.
+    g_main_context_unref(context_);
+}
+
+void DesktopBus::Connect(const std::string& address, GAsyncReadyCallback done) {
+    if (address.empty()) return;
+    g_dbus_connection_new_for_address(
+        address.c_str(),
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, cancel_, done, this);
+}
+
+void DesktopBus::SessionConnected(GObject*, GAsyncResult* result, gpointer data) {
+    GDBusConnection* bus = Connected(result);
+    if (!bus) return;  // also when cancelled: data may be gone
+    auto* self = static_cast<DesktopBus*>(data);
+    ContextScope scope(self->context_);
+    self->connected_ = true;
+    self->mpris_ = std::make_unique<MprisService>(
+        bus, [] { return static_cast<uint32_t>(g_get_monotonic_time() / 1000); });
+    self->inhibitor_.SetSessionBus(bus);
+    g_object_unref(bus);
+}
+
+void DesktopBus::SystemConnected(GObject*, GAsyncResult* result, gpointer data) {
+    GDBusConnection* bus = Connected(result);
+    if (!bus) return;
+    auto* self = static_cast<DesktopBus*>(data);
+    ContextScope scope(self->context_);
+    self->connected_ = true;
+    self->inhibitor_.SetSystemBus(bus);
+    g_object_unref(bus);
+}
+
+std::optional<InputItem> DesktopBus::Pump() {
+    Dispatch();
+    return mpris_ ? mpris_->TakeCommand() : std::nullopt;
+}
+
+void DesktopBus::Dispatch() {
+    ContextScope scope(context_);
+    for (int round = 0; round < kPumpRounds && g_main_context_iteration(context_, FALSE); ++round) {
+    }
+    if (state_ == NowPlaying::State::Stopped && inhibitor_.Held() &&
+        g_get_monotonic_time() - stoppedSince_ > kStoppedHold) {
+        inhibitor_.Want(false);
+    }
+}
+
+bool DesktopBus::Sleep(uint32_t milliseconds, const std::function<void(uint32_t)>& nap) {
+    if (!connected_ || milliseconds <= kSlice) return false;
+    for (;;) {
+        const uint32_t slice = std::min(milliseconds, kSlice);
+        nap(slice);
+        milliseconds -= slice;
+        if (milliseconds == 0) return true;
+        Dispatch();
+    }
+}
+
+void DesktopBus::Publish(const NowPlaying& now, const std::string& url) {
+    ContextScope scope(context_);
+    if (now.state == NowPlaying::State::Stopped && state_ != NowPlaying::State::Stopped) {
+        stoppedSince_ = g_get_monotonic_time();
+    }
+    state_ = now.state;
+    if (now.state == NowPlaying::State::Playing) inhibitor_.Want(true);
+    if (now.state == NowPlaying::State::Paused) inhibitor_.Want(false);
+    if (mpris_) mpris_->Publish(now, url);
+}
+
+void DesktopBus::BeforePowerAction() {
+    ContextScope scope(context_);
+    inhibitor_.Want(false);
+}
+
+}  // namespace varlo

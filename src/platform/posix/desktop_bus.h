@@ -1,0 +1,61 @@
+// The player on the Linux desktop: its MPRIS 2 service on the session bus, and the idle
+// inhibitor that keeps the computer awake while a title plays (released in a pause, after
+// some seconds without a title, before the power action and when the player ends).
+//
+// Driven from the player's own thread through a GLib main context of its own: Pump, called at
+// every input read, and Sleep, between the slices of a longer wait, dispatch what the buses
+// sent without waiting; no callback runs at any other time, and none reaches the player.
+// Connecting and every call are asynchronous, so a bus that hangs or is not there never holds
+// the player; without buses the player runs as it always did.
+#pragma once
+
+#include <gio/gio.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/posix/idle_inhibitor.h"
+#include "platform/posix/mpris_service.h"
+
+namespace varlo {
+
+class DesktopBus {
+  public:
+    // Starts connecting to the session bus (DBUS_SESSION_BUS_ADDRESS, else the runtime
+    // folder's "bus"; never a bus started for the purpose) and to the system bus.
+    DesktopBus();
+    ~DesktopBus();
+    DesktopBus(const DesktopBus&) = delete;
+    DesktopBus& operator=(const DesktopBus&) = delete;
+
+    // Dispatches what the buses sent, without waiting; the oldest command of the desktop's
+    // that has not been read.
+    std::optional<InputItem> Pump();
+    // A wait longer than a slice (a fade step, the closing wait) in slices through nap(),
+    // dispatching between them, so that a call made meanwhile is answered within a slice.
+    // False, without waiting, for a shorter wait or while no bus is connected.
+    bool Sleep(uint32_t milliseconds, const std::function<void(uint32_t)>& nap);
+    // url: the file's URI ("" when there is none).
+    void Publish(const NowPlaying& now, const std::string& url);
+    // The power action is about to start: nothing of the player's may hold it up.
+    void BeforePowerAction();
+
+  private:
+    static void SessionConnected(GObject* source, GAsyncResult* result, gpointer self);
+    static void SystemConnected(GObject* source, GAsyncResult* result, gpointer self);
+    void Connect(const std::string& address, GAsyncReadyCallback done);
+    void Dispatch();
+
+    GMainContext* context_ = g_main_context_new();
+    GCancellable* cancel_ = g_cancellable_new();
+    IdleInhibitor inhibitor_;
+    std::unique_ptr<MprisService> mpris_;
+    NowPlaying::State state_ = NowPlaying::State::Stopped;
+    gint64 stoppedSince_ = 0;  // monotonic µs
+    bool connected_ = false;   // to one bus at least
+};
+
+}  // namespace varlo
