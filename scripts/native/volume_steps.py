@@ -4,8 +4,9 @@
   record RAW TIMES        copies raw sound from stdin to RAW and writes, for every piece, the
                           clock time it arrived and the bytes so far to TIMES
   press SOCKET PANE KEY ROW COL TEXT
-                          types KEY into the tmux pane and prints the clock time at which TEXT
-                          stands at ROW, COL (1-based), looked for every few ms
+                          types KEY into the tmux pane and prints the clock times at which it
+                          was typed and at which TEXT stood at ROW, COL (1-based), looked for
+                          every few ms
   check RAW TIMES RATE EVENTS
                           RAW: 16-bit mono at RATE; EVENTS: a first line "TIME LEVEL", the
                           level (0..1000) held in the second before TIME, then lines "TIME
@@ -44,6 +45,7 @@ def record(raw_path, times_path):
 def press(socket, pane, key, row, col, text):
     tmux = ["tmux", "-L", socket, "-f", "/dev/null"]
     subprocess.run(tmux + ["send-keys", "-t", pane, key], check=True)
+    sent = time.time()
     deadline = time.time() + 10
     while time.time() < deadline:
         screen = subprocess.run(tmux + ["capture-pane", "-p", "-N", "-t", pane],
@@ -52,7 +54,7 @@ def press(socket, pane, key, row, col, text):
         line = screen[int(row) - 1] if len(screen) >= int(row) else ""
         start = int(col) - 1
         if line[start:start + len(text)] == text:
-            print("%.6f" % now)
+            print("%.6f %.6f" % (sent, now))
             return 0
         time.sleep(0.002)
     print("never: %r at %s, %s" % (text, row, col), file=sys.stderr)

@@ -2,7 +2,8 @@
 # stalls (the title ends in about 10 s and the closing wait), the server hangs for 40 s (keys
 # are answered all the while, the title ends, sound comes back once the server does), the
 # server is killed and started again on the same socket (the player lives on, a stream is on
-# the new server within 10 s and is heard).
+# the new server within 10 s and is heard), its only sink goes (as headphones out of range)
+# and a new one comes.
 folder="$VW_RUN/sound_server-media"
 vw_media_folder "$folder" 60 "Alpha - Nordwind.wav" "Beta - Ostwind.wav" "Delta - Suedwind.wav" \
     "Epsilon - Nordwind.wav" "Gamma - Westwind.wav" "Kappa - Ostwind.wav"
@@ -75,10 +76,12 @@ vw_wait_text 10 32 "Beta" 10
 heard_within 5 > /dev/null
 kill -STOP "$VW_PULSE_PID"
 hung=$(now)
-vw_key +
-vw_wait_text 5 8 " 4.5" 2
-key=$(since "$hung")
-echo "note: + answered ${key}s into the hang"
+sleep 1
+shown=$(python3 "$VW_ROOT/scripts/native/volume_steps.py" press "$VW_TMUX_SOCKET" sound_server + \
+    5 8 " 4.5")
+key=$(python3 -c "print(round((${shown#* } - ${shown% *}) * 1000))")
+echo "note: + shown ${key} ms after it was typed, 1 s into the hang"
+[ "$key" -lt 100 ] || { echo "+ answered too late"; exit 1; }
 ended=$(title_ends Beta 25)
 echo "note: title ended ${ended}s into the hang"
 sleep "$(python3 -c "print(max(0, 40 - ($(now) - $hung)))")"
@@ -107,4 +110,14 @@ done
 echo "note: a stream on the restarted server after $(since "$back")s"
 heard_within 10 > /dev/null
 vw_wait_text 1 1 "╔" 5
+kill -0 "$pid"
+
+# The only sink goes away: the title ends; a new sink comes: it is heard.
+playing=$(vw_text 10 32 5)
+pactl -s "$VW_PULSE_SERVER" unload-module module-null-sink
+gone=$(title_ends "$playing" 10)
+echo "note: title ended ${gone}s after its sink went"
+pactl -s "$VW_PULSE_SERVER" load-module module-null-sink > /dev/null
+again=$(heard_within 10)
+echo "note: sound again ${again}s after a new sink came"
 kill -0 "$pid"

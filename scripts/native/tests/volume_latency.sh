@@ -21,7 +21,7 @@ press() {
     local key=$1 row=$2 col=$3 text=$4 shown
     shift 4
     shown=$(python3 "$steps" press "$VW_TMUX_SOCKET" volume_latency "$key" "$row" "$col" "$text")
-    echo "$shown $*" >> "$out/events"
+    echo "${shown#* } $*" >> "$out/events"
 }
 
 vn_start volume_latency "$folder"
