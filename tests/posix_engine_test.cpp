@@ -75,5 +75,34 @@ TEST(GstEngineStall, PositionStandsWhereTheSinkStoppedAndCallsDoNotWait) {
     rmdir(folder);
 }
 
+// Opens that do not finish in time (a sink that takes a second for every piece, as a server
+// that hangs): each is given up after the wait, with the MCI error of a file that cannot be
+// played, and its thread ends once the pipeline is down; a file that does not exist is
+// answered at once.
+TEST(GstEngineStall, SlowOpensAreGivenUpInTimeAndLeaveNoThreads) {
+    char folder[] = "/tmp/varlo-slow-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string file = SilentWav(std::string(folder) + "/Langsam.wav", 5);
+    GstEngine engine("identity sleep-time=1000000 ! fakesink sync=true", Ms(300));
+    for (int open = 0; open < 3; ++open) {
+        uint32_t error = 0;
+        std::unique_ptr<MediaStream> stream;
+        const Ms took = Took([&] { stream = engine.Open(file, &error); });
+        EXPECT_FALSE(stream);
+        EXPECT_EQ(error, 277u);
+        EXPECT_GE(took.count(), 250);
+        EXPECT_LT(took.count(), 600);
+    }
+    uint32_t error = 0;
+    EXPECT_LT(Took([&] { engine.Open(file + ".fehlt", &error); }).count(), 5);
+    EXPECT_EQ(error, 275u);
+    for (int i = 0; i < 150 && engine.StreamThreads() > 0; ++i) {
+        std::this_thread::sleep_for(Ms(20));
+    }
+    EXPECT_EQ(engine.StreamThreads(), 0u);
+    std::remove(file.c_str());
+    rmdir(folder);
+}
+
 }  // namespace
 }  // namespace varlo

@@ -41,12 +41,10 @@ constexpr guint kPlayFlagSoftVolume = 1u << 4;
 constexpr gint64 kSinkBufferTime = 1000000;  // µs queued at the server
 constexpr gint64 kSinkLatencyTime = 100000;  // µs per piece
 
-// How long Open waits for a file to preroll and tell its length.
-constexpr Clock::duration kOpenWait = std::chrono::seconds(10);
 // While playing, the sink is asked for its position this often.
 constexpr Clock::duration kSamplePeriod = std::chrono::milliseconds(100);
 // Streams whose thread still runs, closed ones included. A server that hangs holds each of
-// them; beyond this many an Open waits for one to end, within its kOpenWait.
+// them; beyond this many an Open waits for one to end, within its wait.
 constexpr size_t kMaxStreamThreads = 4;
 constexpr uint32_t kLengthAhead = 60000;  // ms: see GstStream::Length
 
@@ -353,8 +351,10 @@ class GstStream final : public MediaStream {
 
 }  // namespace
 
-GstEngine::GstEngine(std::string audioSink)
-    : audioSink_(std::move(audioSink)), census_(std::make_shared<StreamCensus>()) {
+GstEngine::GstEngine(std::string audioSink, std::chrono::milliseconds openWait)
+    : audioSink_(std::move(audioSink)),
+      openWait_(openWait),
+      census_(std::make_shared<StreamCensus>()) {
     // The name the sound server shows for the player's stream (pavucontrol, pactl).
     if (!g_get_application_name()) g_set_application_name("Varlo");
     gst_init(nullptr, nullptr);
@@ -377,7 +377,7 @@ std::unique_ptr<MediaStream> GstEngine::Open(const std::string& path, uint32_t* 
         *error = kMciFileNotFound;
         return nullptr;
     }
-    const Clock::time_point deadline = Clock::now() + kOpenWait;
+    const Clock::time_point deadline = Clock::now() + openWait_;
     {
         std::unique_lock<std::mutex> lock(census_->mutex);
         if (!census_->changed.wait_until(lock, deadline,

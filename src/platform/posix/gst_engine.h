@@ -4,6 +4,7 @@
 // and read what the sink answered last; only Open waits, and for a bounded time.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -16,8 +17,10 @@ struct StreamCensus;
 class GstEngine final : public MediaEngine {
   public:
     // audioSink: a GStreamer description of the sink ("fakesink sync=true", say); empty for
-    // the system's own choice (autoaudiosink: PulseAudio, PipeWire or ALSA).
-    explicit GstEngine(std::string audioSink = "");
+    // the system's own choice (autoaudiosink: PulseAudio, PipeWire or ALSA). openWait: how
+    // long an Open waits for the file to preroll and tell its length.
+    explicit GstEngine(std::string audioSink = "",
+                       std::chrono::milliseconds openWait = std::chrono::seconds(10));
     // Waits a little for the threads of closed files to end.
     ~GstEngine() override;
     GstEngine(const GstEngine&) = delete;
@@ -31,6 +34,7 @@ class GstEngine final : public MediaEngine {
 
   private:
     std::string audioSink_;
+    std::chrono::milliseconds openWait_;
     std::shared_ptr<StreamCensus> census_;
 };
 
