@@ -64,9 +64,9 @@ TEST(GstEngineStall, PositionStandsWhereTheSinkStoppedAndCallsDoNotWait) {
     }
     for (auto call : {+[](MediaStream& s) { s.SetVolume(0.3); }, +[](MediaStream& s) { s.Stop(); },
                       +[](MediaStream& s) { s.Seek(0); }, +[](MediaStream& s) { s.Play(); }}) {
-        EXPECT_LT(Took([&] { call(*stream); }).count(), 5);
+        EXPECT_LT(Took([&] { call(*stream); }).count(), 50);
     }
-    EXPECT_LT(Took([&] { stream.reset(); }).count(), 5);
+    EXPECT_LT(Took([&] { stream.reset(); }).count(), 50);
     for (int i = 0; i < 100 && engine.StreamThreads() > 0; ++i) {
         std::this_thread::sleep_for(Ms(20));
     }
@@ -91,10 +91,10 @@ TEST(GstEngineStall, SlowOpensAreGivenUpInTimeAndLeaveNoThreads) {
         EXPECT_FALSE(stream);
         EXPECT_EQ(error, 277u);
         EXPECT_GE(took.count(), 250);
-        EXPECT_LT(took.count(), 600);
+        EXPECT_LT(took.count(), 900);
     }
     uint32_t error = 0;
-    EXPECT_LT(Took([&] { engine.Open(file + ".fehlt", &error); }).count(), 5);
+    EXPECT_LT(Took([&] { engine.Open(file + ".fehlt", &error); }).count(), 50);
     EXPECT_EQ(error, 275u);
     for (int i = 0; i < 150 && engine.StreamThreads() > 0; ++i) {
         std::this_thread::sleep_for(Ms(20));
