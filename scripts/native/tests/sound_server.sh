@@ -3,7 +3,7 @@
 # are answered all the while, the title ends, sound comes back once the server does), the
 # server is killed and started again on the same socket (the player lives on, a stream is on
 # the new server within 10 s and is heard), its only sink goes (as headphones out of range)
-# and a new one comes.
+# and a new one comes; and a player started while the server hangs.
 folder="$VW_RUN/sound_server-media"
 vw_media_folder "$folder" 60 "Alpha - Nordwind.wav" "Beta - Ostwind.wav" "Delta - Suedwind.wav" \
     "Epsilon - Nordwind.wav" "Gamma - Westwind.wav" "Kappa - Ostwind.wav"
@@ -121,3 +121,9 @@ pactl -s "$VW_PULSE_SERVER" load-module module-null-sink > /dev/null
 again=$(heard_within 10)
 echo "note: sound again ${again}s after a new sink came"
 kill -0 "$pid"
+
+# A player started while the server hangs starts all the same.
+kill -STOP "$VW_PULSE_PID"
+vn_start sound_server_start "$folder"
+vw_wait_text 3 2 "sortierung nach?:" 10
+kill -CONT "$VW_PULSE_PID"

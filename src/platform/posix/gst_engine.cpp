@@ -48,6 +48,23 @@ constexpr Clock::duration kSamplePeriod = std::chrono::milliseconds(100);
 // them; beyond this many an Open waits for one to end, within its wait.
 constexpr size_t kMaxStreamThreads = 4;
 constexpr uint32_t kLengthAhead = 60000;  // ms: see GstStream::Length
+// How long the count of audio outputs may take (see GstEngine::AudioOutputCount).
+constexpr auto kCountWait = std::chrono::seconds(5);
+
+// The audio outputs of the system's sound servers and devices.
+uint32_t CountAudioOutputs() {
+    GstDeviceMonitor* monitor = gst_device_monitor_new();
+    gst_device_monitor_add_filter(monitor, "Audio/Sink", nullptr);
+    uint32_t count = 0;
+    if (gst_device_monitor_start(monitor)) {
+        GList* devices = gst_device_monitor_get_devices(monitor);
+        count = g_list_length(devices);
+        g_list_free_full(devices, gst_object_unref);
+        gst_device_monitor_stop(monitor);
+    }
+    gst_object_unref(monitor);
+    return count;
+}
 
 uint32_t Milliseconds(gint64 nanoseconds) {
     if (nanoseconds <= 0) return 0;
@@ -413,17 +430,29 @@ std::unique_ptr<MediaStream> GstEngine::Open(const std::string& path, uint32_t* 
 }
 
 uint32_t GstEngine::AudioOutputCount() {
-    GstDeviceMonitor* monitor = gst_device_monitor_new();
-    gst_device_monitor_add_filter(monitor, "Audio/Sink", nullptr);
-    uint32_t count = 0;
-    if (gst_device_monitor_start(monitor)) {
-        GList* devices = gst_device_monitor_get_devices(monitor);
-        count = g_list_length(devices);
-        g_list_free_full(devices, gst_object_unref);
-        gst_device_monitor_stop(monitor);
+    // Asked on a thread of its own: a sound server that does not answer holds the question
+    // for as long as it hangs. It is a server all the same; the titles find out whether it
+    // plays again.
+    struct Answer {
+        std::mutex mutex;
+        std::condition_variable given;
+        std::optional<uint32_t> count;
+    };
+    auto answer = std::make_shared<Answer>();
+    const auto ask = [answer] {
+        const uint32_t count = CountAudioOutputs();
+        std::lock_guard<std::mutex> lock(answer->mutex);
+        answer->count = count;
+        answer->given.notify_all();
+    };
+    try {
+        std::thread(ask).detach();
+    } catch (const std::system_error&) {
+        ask();
     }
-    gst_object_unref(monitor);
-    return count;
+    std::unique_lock<std::mutex> lock(answer->mutex);
+    answer->given.wait_for(lock, kCountWait, [&] { return answer->count.has_value(); });
+    return answer->count.value_or(1);
 }
 
 }  // namespace varlo
