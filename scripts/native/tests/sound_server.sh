@@ -92,7 +92,8 @@ echo "note: sound again ${again}s after the server went on"
 # A server that is killed, and started again on the same socket.
 kill -KILL "$VW_PULSE_PID"
 playing=$(vw_text 10 32 5)
-title_ends "$playing" 10 > /dev/null
+killed=$(title_ends "$playing" 10)
+echo "note: title ended ${killed}s after its server was killed"
 sleep 3
 pid=$(pgrep -P "$(vw_tmux display-message -p -t sound_server '#{pane_pid}')" -x varlo)
 [ -n "$pid" ] || { echo "the player died with its server"; exit 1; }
