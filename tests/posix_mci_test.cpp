@@ -172,6 +172,7 @@ TEST(GstEngine, PlaysStopsSeeksAndEndsAtItsLength) {
     EXPECT_TRUE(stream->Play());
     wait(400);
     EXPECT_TRUE(stream->Stop());
+    wait(150);  // the stream's own thread stops it and tells where
     const uint32_t stopped = stream->Position().value_or(0);
     EXPECT_GT(stopped, 150u);
     EXPECT_LT(stopped, 900u);

@@ -3,26 +3,68 @@
 #include <gst/gst.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 #include "platform/posix/mci_interpreter.h"
 
 namespace varlo {
 
+using Clock = std::chrono::steady_clock;
+
+// The threads of the streams: each ends by itself once its pipeline is down, which a sound
+// server that hangs may delay for as long as it hangs.
+struct StreamCensus {
+    std::mutex mutex;
+    std::condition_variable changed;
+    size_t running = 0;
+};
+
 namespace {
 
-// playbin's flags: audio, and volume in software (the sink's own volume would be the whole
-// stream's of the sound server). No video is decoded and no window opens.
+// playbin's flags: audio, and a volume element of its own before a sink that has no volume.
+// A sink that has one (PulseAudio's, PipeWire's: the stream's volume) is given the volume
+// instead, and that is applied where the server mixes: a change is heard at once, however
+// much sound is queued before it. No video is decoded and no window opens.
 constexpr guint kPlayFlagAudio = 1u << 1;
 constexpr guint kPlayFlagSoftVolume = 1u << 4;
 
-constexpr std::chrono::milliseconds kPositionAnchor{250};
-constexpr uint32_t kLengthAhead = 60000;  // ms: see GstStream::Length
+// The pieces the sink hands the sound server: the server asks the player for sound about five
+// times a second, not a hundred (of the settings measured, the least CPU time for player and
+// server together). A server that does not grant them gives the nearest it allows.
+constexpr gint64 kSinkBufferTime = 2000000;  // µs queued at the server
+constexpr gint64 kSinkLatencyTime = 200000;  // µs per piece
 
-// How long an open may take to preroll and learn the length of the file.
-constexpr GstClockTime kOpenTimeout = 10 * GST_SECOND;
+// While playing, the sink is asked for its position this often.
+constexpr Clock::duration kSamplePeriod = std::chrono::milliseconds(100);
+// Streams whose thread still runs, closed ones included. A server that hangs holds each of
+// them; beyond this many an Open waits for one to end, within its wait.
+constexpr size_t kMaxStreamThreads = 4;
+constexpr uint32_t kLengthAhead = 60000;  // ms: see GstStream::Length
+// How long the count of audio outputs may take (see GstEngine::AudioOutputCount).
+constexpr auto kCountWait = std::chrono::seconds(5);
+
+// The audio outputs of the system's sound servers and devices.
+uint32_t CountAudioOutputs() {
+    GstDeviceMonitor* monitor = gst_device_monitor_new();
+    gst_device_monitor_add_filter(monitor, "Audio/Sink", nullptr);
+    uint32_t count = 0;
+    if (gst_device_monitor_start(monitor)) {
+        GList* devices = gst_device_monitor_get_devices(monitor);
+        count = g_list_length(devices);
+        g_list_free_full(devices, gst_object_unref);
+        gst_device_monitor_stop(monitor);
+    }
+    gst_object_unref(monitor);
+    return count;
+}
 
 uint32_t Milliseconds(gint64 nanoseconds) {
     if (nanoseconds <= 0) return 0;
@@ -30,118 +72,165 @@ uint32_t Milliseconds(gint64 nanoseconds) {
     return ms > static_cast<gint64>(UINT32_MAX) ? UINT32_MAX : static_cast<uint32_t>(ms);
 }
 
-class GstStream final : public MediaStream {
+enum class Order { Play, Stop, Seek, Close };
+
+// What the player's thread and a stream's thread share, under its mutex: orders one way,
+// the sink's answers the other.
+struct Channel {
+    std::mutex mutex;
+    std::condition_variable ordered;  // the stream's thread waits for orders
+    std::condition_variable opened;   // Open waits for the preroll
+    std::deque<std::pair<Order, uint32_t>> orders;
+    std::optional<double> volume;  // the latest not yet set; earlier ones are passed over
+    bool abandoned = false;        // Open gave up waiting: the stream closes as soon as it can
+    enum class Open { Pending, Ready, Failed } open = Open::Pending;
+    std::optional<uint32_t> duration;  // ms, once the pipeline knows it
+    uint32_t position = 0;             // ms, as the sink answered last
+    bool ended = false;                // at its end, or broken off while playing
+};
+
+// The playbin of one file, on the stream's own thread, which alone touches it.
+class Pipeline {
   public:
-    explicit GstStream(GstElement* playbin)
-        : playbin_(playbin), bus_(gst_element_get_bus(playbin)) {}
-    ~GstStream() override {
+    explicit Pipeline(Channel& channel) : channel_(channel) {}
+    Pipeline(const Pipeline&) = delete;
+    Pipeline& operator=(const Pipeline&) = delete;
+    ~Pipeline() {
+        if (!playbin_) return;
         if (sink_) gst_object_unref(sink_);
         gst_element_set_state(playbin_, GST_STATE_NULL);
         gst_object_unref(bus_);
         gst_object_unref(playbin_);
     }
-    GstStream(const GstStream&) = delete;
-    GstStream& operator=(const GstStream&) = delete;
 
-    // Prerolls the file and waits until its length is known; false when it cannot be played.
-    bool Preroll() {
-        if (gst_element_set_state(playbin_, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
+    bool Build(const std::string& path, const std::string& audioSink) {
+        gchar* uri = gst_filename_to_uri(path.c_str(), nullptr);
+        GstElement* playbin = gst_element_factory_make("playbin", nullptr);
+        if (!uri || !playbin) {
+            g_free(uri);
+            if (playbin) gst_object_unref(playbin);
             return false;
         }
-        const GstClockTime deadline = gst_util_get_timestamp() + kOpenTimeout;
-        for (;;) {
-            const GstClockTime now = gst_util_get_timestamp();
-            if (now >= deadline) return false;
-            GstMessage* message = gst_bus_timed_pop_filtered(
-                bus_, deadline - now,
-                static_cast<GstMessageType>(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR |
-                                            GST_MESSAGE_EOS));
-            if (!message) return false;
-            const GstMessageType type = GST_MESSAGE_TYPE(message);
-            gst_message_unref(message);
-            if (type == GST_MESSAGE_ERROR) return false;
-            // A file that ends while it prerolls has nothing to play.
-            if (type == GST_MESSAGE_EOS) return false;
-            if (type == GST_MESSAGE_ASYNC_DONE) {
-                sink_ = AudioSink();
-                return true;
-            }
+        playbin_ = GST_ELEMENT(gst_object_ref_sink(playbin));
+        bus_ = gst_element_get_bus(playbin_);
+        g_object_set(playbin_, "uri", uri, "flags", kPlayFlagAudio | kPlayFlagSoftVolume, nullptr);
+        g_free(uri);
+        // Even without its video flag playbin asks for a video sink when a file holds a
+        // picture stream, and the automatic one probes every video output there is: without
+        // a display, DirectFB's takes the console and crashes. Pictures go nowhere here.
+        if (GstElement* nowhere = gst_element_factory_make("fakesink", nullptr)) {
+            g_object_set(playbin_, "video-sink", nowhere, nullptr);
         }
-    }
-
-    bool Play() override {
-        Drain();
-        anchor_.reset();
-        playing_ = gst_element_set_state(playbin_, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
-        return playing_;
-    }
-    bool Stop() override {
-        Drain();
-        anchor_.reset();
-        playing_ = false;
-        return gst_element_set_state(playbin_, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE;
-    }
-    bool Seek(uint32_t milliseconds) override {
-        Drain();
-        const bool done = gst_element_seek_simple(
-            playbin_, GST_FORMAT_TIME,
-            static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-            static_cast<gint64>(milliseconds) * static_cast<gint64>(GST_MSECOND));
-        if (done) ended_ = false;
-        anchor_.reset();
-        return done;
-    }
-    // The player asks on every pass; the pipeline is asked again only when it reported a new
-    // length. A stream whose header does not tell its length (MPEG audio without one, say) is
-    // measured by its parser only while it plays: until then its end lies kLengthAhead beyond
-    // where it stands, and once it has ended, where it ended.
-    std::optional<uint32_t> Length() override {
-        Drain();
-        if (length_) return length_;
-        gint64 duration = 0;
-        if (gst_element_query_duration(playbin_, GST_FORMAT_TIME, &duration) && duration > 0) {
-            length_ = Milliseconds(duration);
-            return length_;
+        systemSink_ = audioSink.empty();
+        if (!systemSink_) {
+            GstElement* sink = gst_parse_bin_from_description(audioSink.c_str(), TRUE, nullptr);
+            if (sink) g_object_set(playbin_, "audio-sink", sink, nullptr);
         }
-        if (ended_) return length_ = lastPosition_;
-        return lastPosition_ + kLengthAhead;
-    }
-    // While playing, the sink is asked at most every kPositionAnchor ms and the position runs
-    // on with the steady clock in between: the sink's answer comes from the sound server's
-    // clock, a round trip to it, and the player asks 50 times a second. The two clocks part
-    // by far less than a millisecond within that time.
-    std::optional<uint32_t> Position() override {
-        Drain();
-        if (ended_) return Length();
-        const auto now = std::chrono::steady_clock::now();
-        if (playing_ && anchor_ && now - anchor_->at < kPositionAnchor) {
-            const auto ran =
-                std::chrono::duration_cast<std::chrono::milliseconds>(now - anchor_->at);
-            const uint64_t position = anchor_->position + static_cast<uint64_t>(ran.count());
-            lastPosition_ =
-                static_cast<uint32_t>(std::min<uint64_t>(position, length_.value_or(UINT32_MAX)));
-            return lastPosition_;
-        }
-        gint64 position = 0;
-        if (gst_element_query_position(sink_ ? sink_ : playbin_, GST_FORMAT_TIME, &position) &&
-            position >= 0) {
-            anchor_ = Anchor{Milliseconds(position), now};
-            lastPosition_ = anchor_->position;
-            return anchor_->position;
-        }
-        return std::nullopt;
-    }
-    bool SetVolume(double volume) override {
-        g_object_set(playbin_, "volume", volume, nullptr);
+        g_signal_connect(playbin_, "deep-element-added", G_CALLBACK(&ConfigureSink), nullptr);
         return true;
     }
 
+    // Prerolls the file and learns its length; false when it cannot be played, or when the
+    // player stopped waiting.
+    bool Preroll(Clock::time_point deadline) {
+        if (gst_element_set_state(playbin_, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
+            return false;
+        }
+        const auto types = static_cast<GstMessageType>(GST_MESSAGE_ASYNC_DONE | GST_MESSAGE_ERROR |
+                                                       GST_MESSAGE_EOS);
+        while (Clock::now() < deadline) {
+            {
+                std::lock_guard<std::mutex> lock(channel_.mutex);
+                if (channel_.abandoned) return false;
+            }
+            GstMessage* message = gst_bus_timed_pop_filtered(bus_, 100 * GST_MSECOND, types);
+            if (!message) continue;
+            const GstMessageType type = GST_MESSAGE_TYPE(message);
+            gst_message_unref(message);
+            // A file that ends while it prerolls has nothing to play.
+            if (type != GST_MESSAGE_ASYNC_DONE || Silent()) return false;
+            sink_ = AudioSink();
+            Sample();
+            return true;
+        }
+        return false;
+    }
+
+    // Carries out the player's orders until it closes the stream; while playing, the sink
+    // is asked for its position every kSamplePeriod.
+    void Serve() {
+        for (;;) {
+            std::deque<std::pair<Order, uint32_t>> orders;
+            std::optional<double> volume;
+            {
+                std::unique_lock<std::mutex> lock(channel_.mutex);
+                const auto ready = [&] {
+                    return !channel_.orders.empty() || channel_.volume.has_value();
+                };
+                if (playing_) {
+                    channel_.ordered.wait_for(lock, kSamplePeriod, ready);
+                } else {
+                    channel_.ordered.wait(lock, ready);
+                }
+                orders.swap(channel_.orders);
+                volume = std::exchange(channel_.volume, std::nullopt);
+            }
+            if (volume) g_object_set(playbin_, "volume", *volume, nullptr);
+            for (const auto& [order, milliseconds] : orders) {
+                switch (order) {
+                    case Order::Play:
+                        playing_ = gst_element_set_state(playbin_, GST_STATE_PLAYING) !=
+                                   GST_STATE_CHANGE_FAILURE;
+                        break;
+                    case Order::Stop:
+                        playing_ = false;
+                        gst_element_set_state(playbin_, GST_STATE_PAUSED);
+                        break;
+                    case Order::Seek:
+                        if (gst_element_seek_simple(
+                                playbin_, GST_FORMAT_TIME,
+                                static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH |
+                                                          GST_SEEK_FLAG_ACCURATE),
+                                static_cast<gint64>(milliseconds) *
+                                    static_cast<gint64>(GST_MSECOND))) {
+                            ended_ = false;
+                            position_ = milliseconds;
+                        }
+                        break;
+                    case Order::Close:
+                        return;
+                }
+            }
+            Sample();
+        }
+    }
+
   private:
-    // The element that plays the sound, deep inside playbin. The player asks for the position
-    // 50 times a second; the sink answers from its clock at once, while the question to
-    // playbin goes through every bin on the way (half of the player's own CPU time).
-    // Found by its class: the pictures of a video file go to a sink of their own, which runs
-    // ahead of the sound.
+    // Every audio sink in the pipeline is set up here, as autoaudiosink makes it: for large
+    // pieces (see kSinkBufferTime). Sinks without these properties keep their own.
+    static void ConfigureSink(GstBin*, GstBin*, GstElement* element, gpointer) {
+        GObjectClass* type = G_OBJECT_GET_CLASS(element);
+        if (g_object_class_find_property(type, "buffer-time") &&
+            g_object_class_find_property(type, "latency-time")) {
+            g_object_set(element, "buffer-time", kSinkBufferTime, "latency-time", kSinkLatencyTime,
+                         nullptr);
+        }
+    }
+
+    // Without a sound server or device autoaudiosink plays into a stand-in that only keeps
+    // time: a title opened so would run to its end unheard, even after the server is back.
+    // Such a title is not opened; the next one may find the server again.
+    bool Silent() {
+        if (!systemSink_) return false;
+        GstElement* standIn = gst_bin_get_by_name(GST_BIN(playbin_), "fake-audio-sink");
+        if (standIn) gst_object_unref(standIn);
+        return standIn != nullptr;
+    }
+
+    // The element that plays the sound, deep inside playbin: it answers for the position
+    // from its clock at once, while the question to playbin goes through every bin on the
+    // way. Found by its class: the pictures of a video file go to a sink of their own, which
+    // runs ahead of the sound.
     GstElement* AudioSink() {
         GstElement* found = nullptr;
         GstIterator* elements = gst_bin_iterate_recurse(GST_BIN(playbin_));
@@ -160,47 +249,143 @@ class GstStream final : public MediaStream {
         return found;
     }
 
-    // Reads what the pipeline reported since the last question: its end, or an error while it
-    // played, after which it stands at its end too (a title that breaks off must end, not
-    // hang the player on a position that never moves again). Every other message (tags,
-    // state changes, ...) is dropped, so that nothing piles up on the bus during a long title.
-    void Drain() {
+    // Reads what the pipeline reported (its end, or an error, after which it stands at its
+    // end too: a title that breaks off must end, not hold the player), asks the sink where it
+    // stands and hands both to the player. Every other message is dropped, so that nothing
+    // piles up on the bus during a long title. A sink that stops consuming keeps answering
+    // one and the same position: that is what the player sees.
+    void Sample() {
         while (GstMessage* message = gst_bus_pop(bus_)) {
             switch (GST_MESSAGE_TYPE(message)) {
                 case GST_MESSAGE_DURATION_CHANGED:
-                    length_.reset();
+                    duration_.reset();
                     break;
                 case GST_MESSAGE_EOS:
                 case GST_MESSAGE_ERROR:
                     ended_ = true;
+                    playing_ = false;
                     break;
                 default:
                     break;
             }
             gst_message_unref(message);
         }
+        gint64 nanoseconds = 0;
+        if (!duration_ && gst_element_query_duration(playbin_, GST_FORMAT_TIME, &nanoseconds) &&
+            nanoseconds > 0) {
+            duration_ = Milliseconds(nanoseconds);
+        }
+        if (!ended_ &&
+            gst_element_query_position(sink_ ? sink_ : playbin_, GST_FORMAT_TIME, &nanoseconds) &&
+            nanoseconds >= 0) {
+            position_ = Milliseconds(nanoseconds);
+        }
+        std::lock_guard<std::mutex> lock(channel_.mutex);
+        channel_.duration = duration_;
+        channel_.position = position_;
+        channel_.ended = ended_;
     }
 
-    GstElement* playbin_;
-    GstBus* bus_;
+    Channel& channel_;
+    GstElement* playbin_ = nullptr;
+    GstBus* bus_ = nullptr;
     GstElement* sink_ = nullptr;  // asked for the position; playbin when not found
-    bool ended_ = false;
+    bool systemSink_ = true;      // autoaudiosink's choice, not one given to the engine
     bool playing_ = false;
-    struct Anchor {
-        uint32_t position;  // ms, as the sink answered
-        std::chrono::steady_clock::time_point at;
-    };
-    std::optional<Anchor> anchor_;  // the last answer of the sink while playing
-    std::optional<uint32_t> length_;
-    uint32_t lastPosition_ = 0;  // ms, the last position told
+    bool ended_ = false;
+    std::optional<uint32_t> duration_;
+    uint32_t position_ = 0;
+};
+
+// The life of one stream's thread: open, serve, close, and leave the census.
+void RunStream(std::shared_ptr<Channel> channel, std::shared_ptr<StreamCensus> census,
+               std::string path, std::string audioSink, Clock::time_point deadline) {
+    {
+        Pipeline pipeline(*channel);
+        const bool ready = pipeline.Build(path, audioSink) && pipeline.Preroll(deadline);
+        {
+            std::lock_guard<std::mutex> lock(channel->mutex);
+            channel->open = ready ? Channel::Open::Ready : Channel::Open::Failed;
+        }
+        channel->opened.notify_all();
+        if (ready) pipeline.Serve();
+    }
+    std::lock_guard<std::mutex> lock(census->mutex);
+    --census->running;
+    census->changed.notify_all();
+}
+
+// The player's side of a stream: orders are left for the stream's thread and never waited
+// for; the answers are the sink's last ones. The MCI results of play, stop, seek and volume
+// are therefore those of the order, not of its effect.
+class GstStream final : public MediaStream {
+  public:
+    explicit GstStream(std::shared_ptr<Channel> channel) : channel_(std::move(channel)) {}
+    ~GstStream() override { Post(Order::Close); }
+    GstStream(const GstStream&) = delete;
+    GstStream& operator=(const GstStream&) = delete;
+
+    bool Play() override { return Post(Order::Play); }
+    bool Stop() override { return Post(Order::Stop); }
+    bool Seek(uint32_t milliseconds) override { return Post(Order::Seek, milliseconds); }
+    // A stream whose header does not tell its length (MPEG audio without one, say) is
+    // measured by its parser only while it plays: until then its end lies kLengthAhead
+    // beyond where it stands, and once it has ended, where it ended.
+    std::optional<uint32_t> Length() override {
+        std::lock_guard<std::mutex> lock(channel_->mutex);
+        return LengthLocked();
+    }
+    std::optional<uint32_t> Position() override {
+        std::lock_guard<std::mutex> lock(channel_->mutex);
+        if (channel_->ended) return LengthLocked();
+        return channel_->position;
+    }
+    bool SetVolume(double volume) override {
+        {
+            std::lock_guard<std::mutex> lock(channel_->mutex);
+            channel_->volume = volume;
+        }
+        channel_->ordered.notify_one();
+        return true;
+    }
+
+  private:
+    uint32_t LengthLocked() const {
+        if (channel_->duration) return *channel_->duration;
+        if (channel_->ended) return channel_->position;
+        return channel_->position + kLengthAhead;
+    }
+    bool Post(Order order, uint32_t milliseconds = 0) {
+        {
+            std::lock_guard<std::mutex> lock(channel_->mutex);
+            channel_->orders.emplace_back(order, milliseconds);
+        }
+        channel_->ordered.notify_one();
+        return true;
+    }
+
+    std::shared_ptr<Channel> channel_;
 };
 
 }  // namespace
 
-GstEngine::GstEngine(std::string audioSink) : audioSink_(std::move(audioSink)) {
+GstEngine::GstEngine(std::string audioSink, std::chrono::milliseconds openWait)
+    : audioSink_(std::move(audioSink)),
+      openWait_(openWait),
+      census_(std::make_shared<StreamCensus>()) {
     // The name the sound server shows for the player's stream (pavucontrol, pactl).
     if (!g_get_application_name()) g_set_application_name("Varlo");
     gst_init(nullptr, nullptr);
+}
+
+GstEngine::~GstEngine() {
+    std::unique_lock<std::mutex> lock(census_->mutex);
+    census_->changed.wait_for(lock, std::chrono::seconds(2), [&] { return census_->running == 0; });
+}
+
+size_t GstEngine::StreamThreads() const {
+    std::lock_guard<std::mutex> lock(census_->mutex);
+    return census_->running;
 }
 
 std::unique_ptr<MediaStream> GstEngine::Open(const std::string& path, uint32_t* error) {
@@ -210,43 +395,64 @@ std::unique_ptr<MediaStream> GstEngine::Open(const std::string& path, uint32_t* 
         *error = kMciFileNotFound;
         return nullptr;
     }
-    gchar* uri = gst_filename_to_uri(path.c_str(), nullptr);
-    GstElement* playbin = gst_element_factory_make("playbin", nullptr);
-    if (!uri || !playbin) {
-        g_free(uri);
-        if (playbin) gst_object_unref(playbin);
+    const Clock::time_point deadline = Clock::now() + openWait_;
+    {
+        std::unique_lock<std::mutex> lock(census_->mutex);
+        if (!census_->changed.wait_until(lock, deadline,
+                                         [&] { return census_->running < kMaxStreamThreads; })) {
+            return nullptr;
+        }
+        ++census_->running;
+    }
+    auto channel = std::make_shared<Channel>();
+    try {
+        std::thread(RunStream, channel, census_, path, audioSink_, deadline).detach();
+    } catch (const std::system_error&) {
+        std::lock_guard<std::mutex> lock(census_->mutex);
+        --census_->running;
         return nullptr;
     }
-    g_object_set(playbin, "uri", uri, "flags", kPlayFlagAudio | kPlayFlagSoftVolume, nullptr);
-    // Even without its video flag playbin asks for a video sink when a file holds a picture
-    // stream, and the automatic one probes every video output there is: without a display,
-    // DirectFB's takes the console and crashes. Pictures go nowhere here.
-    if (GstElement* nowhere = gst_element_factory_make("fakesink", nullptr)) {
-        g_object_set(playbin, "video-sink", nowhere, nullptr);
+    std::unique_lock<std::mutex> lock(channel->mutex);
+    channel->opened.wait_until(lock, deadline,
+                               [&] { return channel->open != Channel::Open::Pending; });
+    if (channel->open == Channel::Open::Ready) {
+        *error = kMciOk;
+        lock.unlock();
+        return std::make_unique<GstStream>(std::move(channel));
     }
-    g_free(uri);
-    if (!audioSink_.empty()) {
-        GstElement* sink = gst_parse_bin_from_description(audioSink_.c_str(), TRUE, nullptr);
-        if (sink) g_object_set(playbin, "audio-sink", sink, nullptr);
-    }
-    auto stream = std::make_unique<GstStream>(GST_ELEMENT(gst_object_ref_sink(playbin)));
-    if (!stream->Preroll()) return nullptr;
-    *error = kMciOk;
-    return stream;
+    // Still prerolling (a server that does not answer): the thread closes the pipeline once
+    // it gets the chance.
+    channel->abandoned = true;
+    channel->orders.emplace_back(Order::Close, 0);
+    lock.unlock();
+    channel->ordered.notify_one();
+    return nullptr;
 }
 
 uint32_t GstEngine::AudioOutputCount() {
-    GstDeviceMonitor* monitor = gst_device_monitor_new();
-    gst_device_monitor_add_filter(monitor, "Audio/Sink", nullptr);
-    uint32_t count = 0;
-    if (gst_device_monitor_start(monitor)) {
-        GList* devices = gst_device_monitor_get_devices(monitor);
-        count = g_list_length(devices);
-        g_list_free_full(devices, gst_object_unref);
-        gst_device_monitor_stop(monitor);
+    // Asked on a thread of its own: a sound server that does not answer holds the question
+    // for as long as it hangs. It is a server all the same; the titles find out whether it
+    // plays again.
+    struct Answer {
+        std::mutex mutex;
+        std::condition_variable given;
+        std::optional<uint32_t> count;
+    };
+    auto answer = std::make_shared<Answer>();
+    const auto ask = [answer] {
+        const uint32_t count = CountAudioOutputs();
+        std::lock_guard<std::mutex> lock(answer->mutex);
+        answer->count = count;
+        answer->given.notify_all();
+    };
+    try {
+        std::thread(ask).detach();
+    } catch (const std::system_error&) {
+        ask();
     }
-    gst_object_unref(monitor);
-    return count;
+    std::unique_lock<std::mutex> lock(answer->mutex);
+    answer->given.wait_for(lock, kCountWait, [&] { return answer->count.has_value(); });
+    return answer->count.value_or(1);
 }
 
 }  // namespace varlo

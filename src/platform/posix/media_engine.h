@@ -1,7 +1,8 @@
 // What the MCI command interpreter needs of a media framework: streams of one file each that
 // play, stop, seek and tell their length and position, and the number of audio outputs. The
 // interpreter calls them from the player's one thread; an engine may run threads of its own
-// but never calls back.
+// but never calls back. No call waits for a sound server: only Open may take a while, and a
+// bounded one.
 #pragma once
 
 #include <cstdint>

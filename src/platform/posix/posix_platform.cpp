@@ -121,6 +121,9 @@ InputItem PosixPlatform::ReadInputItem() {
 
 uint32_t PosixPlatform::MciSendString(const std::string& command, char* reply,
                                       uint32_t replyLength) {
+    // An open may take seconds (a sound server that does not answer): the screen cleared
+    // for the title shows meanwhile.
+    if (command.compare(0, 5, "open ") == 0) Flush();
     return mci_.Send(command, reply, replyLength);
 }
 

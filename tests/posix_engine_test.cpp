@@ -1,0 +1,90 @@
+// The GStreamer engine when the sound path stops taking sound: the position the player reads
+// is the sink's own, so that it stands still, and the player's calls never wait for the sink.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <thread>
+
+#include "platform/posix/gst_engine.h"
+
+namespace varlo {
+namespace {
+
+using Ms = std::chrono::milliseconds;
+
+// A silent mono 16-bit WAV file of 8000 samples a second, in a folder of its own.
+struct SilentWav {
+    explicit SilentWav(uint32_t seconds) : folder("/tmp/varlo-engine-XXXXXX") {
+        path = std::string(mkdtemp(folder.data())) + "/Still.wav";
+        const uint32_t bytes = 16000 * seconds,
+                       header[] = {0x46464952, 36 + bytes, 0x45564157, 0x20746d66, 16,   0x00010001,
+                                   8000,       16000,      0x00100002, 0x61746164, bytes};
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(header), sizeof header)
+            .write(std::string(bytes, '\0').data(), bytes);
+    }
+    ~SilentWav() { std::remove(path.c_str()), rmdir(folder.c_str()); }
+    std::string folder, path;
+};
+
+template <typename F>
+long Took(F call) {
+    const auto start = std::chrono::steady_clock::now();
+    call();
+    return std::chrono::duration_cast<Ms>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The threads of the engine's streams, once those still closing have had 3 s to end.
+size_t ThreadsLeft(const GstEngine& engine) {
+    for (int i = 0; i < 150 && engine.StreamThreads() > 0; ++i) std::this_thread::sleep_for(Ms(20));
+    return engine.StreamThreads();
+}
+
+// A sink that takes two pieces and then no more (nobody empties its queue): the position
+// stands still where the sound stopped, read after read, as the player's standstill rule
+// needs; it never runs on by the clock. Volume, stop, seek, play and close are answered at
+// once, and the stream's thread ends after the close.
+TEST(GstEngineStall, PositionStandsWhereTheSinkStoppedAndCallsDoNotWait) {
+    SilentWav file(30);
+    GstEngine engine("appsink sync=true max-buffers=1 drop=false");
+    uint32_t error = 1;
+    std::unique_ptr<MediaStream> stream = engine.Open(file.path, &error);
+    ASSERT_TRUE(stream);
+    EXPECT_EQ(error, 0u);
+    EXPECT_EQ(stream->Length(), 30000u);
+    ASSERT_TRUE(stream->Play());
+    std::this_thread::sleep_for(Ms(1000));
+    const uint32_t stood = stream->Position().value_or(0);
+    EXPECT_LT(stood, 1000u);
+    for (int pass = 0; pass < 40; ++pass) {  // 0.8 s of the player's passes
+        std::this_thread::sleep_for(Ms(20));
+        ASSERT_EQ(stream->Position().value_or(0), stood) << "pass " << pass;
+    }
+    EXPECT_LT(Took([&] { stream->SetVolume(0.3), stream->Stop(), stream->Seek(0); }), 50);
+    EXPECT_LT(Took([&] { stream->Play(), stream.reset(); }), 50);
+    EXPECT_EQ(ThreadsLeft(engine), 0u);
+}
+
+// Opens that do not finish in time (a sink that takes a second for every piece, as a server
+// that hangs): each is given up after the wait, with the MCI error of a file that cannot be
+// played, and its thread ends once the pipeline is down.
+TEST(GstEngineStall, SlowOpensAreGivenUpInTimeAndLeaveNoThreads) {
+    SilentWav file(5);
+    GstEngine engine("identity sleep-time=1000000 ! fakesink sync=true", Ms(300));
+    for (int open = 0; open < 3; ++open) {
+        uint32_t error = 0;
+        std::unique_ptr<MediaStream> stream;
+        const long took = Took([&] { stream = engine.Open(file.path, &error); });
+        EXPECT_FALSE(stream);
+        EXPECT_EQ(error, 277u);
+        EXPECT_GE(took, 250);
+        EXPECT_LT(took, 900);
+    }
+    EXPECT_EQ(ThreadsLeft(engine), 0u);
+}
+
+}  // namespace
+}  // namespace varlo
