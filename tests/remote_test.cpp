@@ -115,6 +115,15 @@ TEST(Remote, EachCommandDoesWhatItsKeyDoes) {
                  p.RemoteAt(4000, R::Volume, 900);
              p.RemoteAt(5000, R::Play);
          }},
+        // Everything sent during a fade is dropped, as keys typed then are.
+        {"two commands in the fade",
+         [](auto& p) {
+             p.Script(1000, 500, {"p", "1", "p"}), p.Script(5000, 0, {"p"});
+         },
+         [](auto& p) {
+             p.RemoteAt(1000, R::PlayPause), p.RemoteAt(1500, R::Next);
+             p.RemoteAt(2000, R::PlayPause), p.RemoteAt(5000, R::PlayPause);
+         }},
         {"pause and play",
          [](auto& p) {
              p.Script(1000, 4000, {"p", "p"});

@@ -58,8 +58,10 @@ void WaitInput(Context& ctx) {
 }
 
 void FlushInput(Context& ctx) {
+    // A command of the desktop's media controls has no bytes, but is input all the same.
     for (int i = 0; i < kFlushLimit; ++i) {
-        if (ctx.platform.ReadInputItem().bytes.empty()) break;
+        const InputItem item = ctx.platform.ReadInputItem();
+        if (item.bytes.empty() && item.remote == RemoteCommand::None) break;
     }
     ctx.input.MouseEvent = 0;
     ctx.input.InputKey.clear();
