@@ -106,6 +106,14 @@ expect_inhibitors() {
 }
 
 pc() { playerctl -p varlo "$@"; }
+# wait_fade_end: the fade text on row 2 is gone (within 5 s).
+wait_fade_end() {
+    local i
+    for i in $(seq 1 50); do
+        vw_screen | sed -n 2p | grep -q "Fade" || return 0
+        sleep 0.1
+    done
+}
 # expect_pc WANTED ARG...: playerctl answers WANTED within 3 s.
 expect_pc() {
     local wanted=$1 i got
@@ -227,6 +235,8 @@ echo "note: play answered in $answer_ms ms after the flood"
 expect_pc Playing status
 vw_wait_text 10 32 "Beta" 1
 expect_inhibitors 1
+# Quit during the fade-in would be dropped as a key typed then is: it goes once the fade ends.
+wait_fade_end
 
 # Quit: as Esc and J, the fade included.
 mark "desktop: Quit"
@@ -317,6 +327,7 @@ vw_key P
 vw_wait_text 4 45 "(P)lay " 5
 vw_key P
 vw_wait_text 2 45 "Fade in...  " 5
+wait_fade_end
 vw_quit
 vn_expect_restored
 [ ! -s "$VW_DIR/stderr" ] || { echo "stderr: $(cat "$VW_DIR/stderr")"; exit 1; }
