@@ -70,10 +70,10 @@ TEST(InputDecoder, KeysAndSequences) {
         {"\x1bOP\x1bOQ\x1bOR\x1bOS\x1b[1;2P\x1b[[A\x1b[[E", "#59 #60 #61 #62 #59 #59 #63"},
         {"\x1b[15~\x1b[17~\x1b[18~\x1b[19~\x1b[20~\x1b[21~\x1b[23~\x1b[24~\x1b[24;2~",
          "#63 #64 #65 #66 #67 #68 #87 #88 #88"},
+        {"\x1b[11~\x1b[12~\x1b[13~\x1b[14~\x1b[[C\x1b[Z", "#59 #60 #61 #62 #61 <9>"},
         // Alt + key: the key's scan code (US layout); ESC before a sequence is the key itself
-        {"\x1bx\x1bZ\x1b"
-         "1\x1b=\x1b+\x1b\x7F\x1b\r\x1b ",
-         "#45 #44 #2 #13 #13 #14 #28 #57"},
+        {"\x1bx\x1bZ\x1b!\x1b=\x1b+\x1b\x7F\x1b\r\x1b \x1bq\x1b}\x1b`\x1b\t\x1b\b\x1b;",
+         "#45 #44 #2 #13 #13 #14 #28 #57 #16 #27 #41 #15 #14 #39"},
         {"\x1b\x1b[A\x1b\x1bOP", "#72 #59"},
         // Esc Esc; ESC [ and ESC O that end there are Alt + [ and Alt + O
         {"\x1b\x1b", "<27> <27>"},
@@ -123,7 +123,7 @@ TEST(InputDecoder, TerminalStringsAndEightBitControlsTypeNothing) {
     // Replies split anywhere, also inside a terminator, the rest read soon or late (a lone
     // ESC read late is the Esc key): OSC, APC, 8-bit CSI (in octal), OSC as a UTF-8 C1.
     for (const std::string reply : {"\x1b]11;rgb:1c1c/1c1c/1c1c\x1b\\", "\x1b_Gi=1;OK\x1b\\",
-                                    "\23312;40R", "\302\2351;t\a"}) {
+                                    "\23312;40R", "\302\2351;t\a", "\217P"}) {
         for (size_t cut = 1; cut < reply.size(); ++cut) {
             for (uint32_t gap : {30u, 300u}) {
                 if (cut == 1 && gap > InputDecoder::kEscWait && reply[0] == '\x1b') continue;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -26,6 +27,22 @@ namespace {
 using S = std::string;
 using Words = std::vector<S>;
 
+// Variables that a test sets or unsets, back as they were when it ends.
+struct ScopedEnvironment {
+    std::vector<std::pair<S, std::optional<S>>> saved;
+    void Set(const char* name, const char* value) {
+        const char* old = std::getenv(name);
+        saved.emplace_back(name, old ? std::optional<S>(old) : std::nullopt);
+        value ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~ScopedEnvironment() {
+        for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
+            it->second ? setenv(it->first.c_str(), it->second->c_str(), 1)
+                       : unsetenv(it->first.c_str());
+        }
+    }
+};
+
 TEST(SystemDrive, CommandWords) {
     const std::pair<S, Words> cases[] = {
         {"C:\\Windows\\system32\\shutdown.exe /h", {"C:\\Windows\\system32\\shutdown.exe", "/h"}},
@@ -38,58 +55,55 @@ TEST(SystemDrive, CommandWords) {
     for (const auto& [line, words] : cases) EXPECT_EQ(CommandWords(line), words) << line;
 }
 
-// Without HOME and USER the password entry stands in; a relative XDG_DATA_HOME counts as
-// unset; an answer other than yes or no leaves hibernation to systemd.
+// Each setting from its variable, else its default. Without HOME and USER the password entry
+// stands in; a relative XDG_DATA_HOME counts as unset; the desktop comes from user-dirs.dirs
+// where the variable is not set; an answer other than yes or no leaves hibernation to systemd.
 TEST(SystemDrive, SettingsFromTheEnvironment) {
     const passwd* entry = getpwuid(getuid());
     ASSERT_NE(entry, nullptr);
-    const S home = entry->pw_dir, user = entry->pw_name;
-    const std::pair<const char*, const char*> environment[] = {
-        {"HOME", nullptr},
-        {"USER", nullptr},
-        {"XDG_CONFIG_HOME", "/nirgends"},
-        {"XDG_DESKTOP_DIR", nullptr},
-        {"VARLO_CAN_HIBERNATE", "vielleicht"},
-        {"VARLO_HIBERNATE_COMMAND", nullptr},
-        {"VARLO_POWEROFF_COMMAND", "/opt/aus --jetzt"},
+    const S home = entry->pw_dir;
+    char config[] = "/tmp/varlo-config-XXXXXX";
+    ASSERT_NE(mkdtemp(config), nullptr);
+    std::ofstream(S(config) + "/user-dirs.dirs")
+        << "XDG_MUSIC_DIR=\"$HOME/Musik\"\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n";
+    // a variable, then its value in each of three environments (nullptr: not set)
+    const std::array<const char*, 4> environment[] = {
+        {"HOME", nullptr, "/home/anna", "/home/anna/"},
+        {"USER", nullptr, "anna", "anna"},
+        {"XDG_CONFIG_HOME", "/nirgends", config, "relativ"},
+        {"XDG_DESKTOP_DIR", nullptr, nullptr, "/d"},
+        {"XDG_DATA_HOME", "relativ", "/daten//x/./", "/"},
+        {"VARLO_CAN_HIBERNATE", "vielleicht", "yes", "no"},
+        {"VARLO_HIBERNATE_COMMAND", nullptr, "/opt/ruhe", nullptr},
+        {"VARLO_POWEROFF_COMMAND", nullptr, "/opt/aus --jetzt", nullptr},
     };
-    std::vector<std::pair<S, std::optional<S>>> saved;
-    for (const char* name :
-         {"HOME", "USER", "XDG_CONFIG_HOME", "XDG_DESKTOP_DIR", "XDG_DATA_HOME",
-          "VARLO_CAN_HIBERNATE", "VARLO_HIBERNATE_COMMAND", "VARLO_POWEROFF_COMMAND"}) {
-        const char* value = std::getenv(name);
-        saved.emplace_back(name, value ? std::optional<S>(value) : std::nullopt);
-    }
-    for (const char* dataHome : {"/daten", "relativ"}) {
-        for (const auto& [name, value] : environment) {
-            value ? setenv(name, value, 1) : unsetenv(name);
-        }
-        setenv("XDG_DATA_HOME", dataHome, 1);
-        const SystemDriveSettings settings = SystemDriveSettingsFromEnvironment();
-        EXPECT_EQ(settings.folder,
-                  dataHome[0] == '/' ? "/daten/varlo/C" : home + "/.local/share/varlo/C");
-        EXPECT_EQ(settings.desktop, home + "/Desktop");
-        EXPECT_EQ(settings.user, user);
-        EXPECT_FALSE(settings.canHibernate.has_value());
-        EXPECT_EQ(settings.hibernateCommand, "systemctl hibernate");
-        EXPECT_EQ(settings.powerOffCommand, "/opt/aus --jetzt");
-    }
-    // Every spelling of the same folder gives the same drive.
-    const std::tuple<const char*, const char*, S> spellings[] = {
-        {"/", nullptr, "/.local/share/varlo/C"},
-        {"/home/anna/", nullptr, "/home/anna/.local/share/varlo/C"},
-        {"/home//anna/./", nullptr, "/home/anna/.local/share/varlo/C"},
-        {"/home/anna", "/daten//x/./", "/daten/x/varlo/C"},
-        {"/home/anna", "/", "/varlo/C"},
+    using Settings = std::tuple<S, S, S, std::optional<bool>, S, S, bool>;
+    const Settings expected[] = {
+        {home + "/.local/share/varlo/C", home + "/Desktop", entry->pw_name, std::nullopt,
+         "systemctl hibernate", "systemctl poweroff", true},
+        {"/daten/x/varlo/C", "/home/anna/Schreibtisch", "anna", true, "/opt/ruhe",
+         "/opt/aus --jetzt", false},
+        {"/varlo/C", "/d", "anna", false, "systemctl hibernate", "systemctl poweroff", true},
     };
-    for (const auto& [home, dataHome, folder] : spellings) {
-        setenv("HOME", home, 1);
-        dataHome ? setenv("XDG_DATA_HOME", dataHome, 1) : unsetenv("XDG_DATA_HOME");
-        EXPECT_EQ(SystemDriveSettingsFromEnvironment().folder, folder) << home;
+    ScopedEnvironment variables;
+    for (size_t round = 0; round < 3; ++round) {
+        for (const auto& row : environment) variables.Set(row[0], row[round + 1]);
+        const SystemDriveSettings s = SystemDriveSettingsFromEnvironment();
+        EXPECT_EQ(Settings(s.folder, s.desktop, s.user, s.canHibernate, s.hibernateCommand,
+                           s.powerOffCommand, s.powerOffThroughSession),
+                  expected[round])
+            << round;
     }
-    for (const auto& [name, value] : saved) {
-        value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+    EXPECT_EQ(NormalPath("//./") + NormalPath("./") + NormalPath("a//b/"), "/.a/b");
+    // Every spelling of the same home gives the same drive.
+    variables.Set("XDG_DATA_HOME", nullptr);
+    for (const auto& [spelling, folder] : {std::pair<const char*, S>{"/", "/.local/share/varlo/C"},
+                                           {"/home/anna/", "/home/anna/.local/share/varlo/C"},
+                                           {"/home//anna/./", "/home/anna/.local/share/varlo/C"}}) {
+        variables.Set("HOME", spelling);
+        EXPECT_EQ(SystemDriveSettingsFromEnvironment().folder, folder) << spelling;
     }
+    std::system(("rm -rf " + S(config)).c_str());
 }
 
 S Read(const S& path) {
@@ -122,14 +136,9 @@ struct PowerDrive : ::testing::Test {
         char folder[] = "/tmp/varlo-drive-XXXXXX";
         ASSERT_NE(mkdtemp(folder), nullptr);
         root = folder;
-        mkdir((root + "/Schreibtisch mit L\xC3\xBC"
-                      "cke")
-                  .c_str(),
-              0755);
         settings.folder = root + "/C";
-        settings.desktop = root +
-                           "/Schreibtisch mit L\xC3\xBC"
-                           "cke";
+        settings.desktop = root + "/Schreibtisch f\xC3\xBCr alle";
+        mkdir(settings.desktop.c_str(), 0755);
         settings.user = "J\xC3\xBCrgen";
         settings.canHibernate = true;
         settings.hibernateCommand = Script("hibernate") + " jetzt";
@@ -153,9 +162,12 @@ TEST_F(PowerDrive, PreparedDriveMountsAndEnvironment) {
     EXPECT_EQ(view.ToPosix("c:\\hiberfil.sys", "/").value_or(""), root + "/C/hiberfil.sys");
     EXPECT_EQ(view.ToPosix("C:\\Users\\J\xFCrgen\\Desktop\\hibernate.link", "/").value_or(""),
               settings.desktop + "/hibernate.link");
-    EXPECT_EQ(drive.Environment({"PATH=/bin", "windir=D:\\W"}),
-              Words({"PATH=/bin", "windir=D:\\W", "COMSPEC=C:\\Windows\\system32\\cmd.exe",
-                     "HOMEPATH=\\Users\\J\xFCrgen"}));
+    // Variables the environment has already stay as they are, whatever their case.
+    EXPECT_EQ(drive.Environment({"PATH=/bin", "homepath=\\x"}),
+              Words({"PATH=/bin", "homepath=\\x", "COMSPEC=C:\\Windows\\system32\\cmd.exe",
+                     "WINDIR=C:\\Windows"}));
+    EXPECT_EQ(drive.Environment({"ComSpec=x", "windir=D:\\W"}),
+              Words({"ComSpec=x", "windir=D:\\W", "HOMEPATH=\\Users\\J\xFCrgen"}));
     settings.canHibernate = false;  // the file goes when the computer cannot hibernate
     SystemDrive(settings).Prepare();
     EXPECT_FALSE(Exists(root + "/C/hiberfil.sys"));
@@ -177,9 +189,12 @@ TEST_F(PowerDrive, CommandFileRunsTheLinkOnTheDesktop) {
     drive.Prepare();
     drive.Mount(view);
     rename(Script("hibernate.link").c_str(), (settings.desktop + "/hibernate.link").c_str());
-    std::ofstream(root + "/C/dummi.cmd") << "\"C:\\Users\\J\xFCrgen\\Desktop\\hibernate.link\"\r\n";
-    EXPECT_EQ(drive.Start("c:\\dummi.cmd", view, root), 0u);
-    EXPECT_EQ(Awaited(root + "/ran.log"), "hibernate.link\n");
+    for (const char* name : {"dummi.cmd", "Dummi.Bat"}) {
+        std::ofstream(root + "/C/" + name)
+            << "\"C:\\Users\\J\xFCrgen\\Desktop\\hibernate.link\"\r\n";
+        EXPECT_EQ(drive.Start(S("c:\\") + name, view, root), 0u);
+    }
+    EXPECT_EQ(Awaited(root + "/ran.log", 2), "hibernate.link\nhibernate.link\n");
 }
 
 // Nothing is powered off that was not asked for, and what cannot start is a refusal.
@@ -228,7 +243,7 @@ TEST_F(PowerDrive, StartedCommandsAreWatched) {
         {root + "/gibt-es-nicht", 2u},
         {"/bin/sh -c \"echo Zugriff verweigert; exit 1\"", 5u},
         {"/bin/sh -c \"kill -9 $$\"", 5u},
-        {"/bin/sh -c \"pwd > " + root + "/pwd.log\"", 0u},
+        {"/bin/sh -c \"(pwd; readlink /proc/self/fd/0) > " + root + "/pwd.log\"", 0u},
         {"/bin/sleep 0.6", 0u},
     };
     for (const auto& [command, code] : cases) {
@@ -242,7 +257,7 @@ TEST_F(PowerDrive, StartedCommandsAreWatched) {
             << command;
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
     }
-    EXPECT_EQ(Read(root + "/pwd.log"), "/\n");
+    EXPECT_EQ(Read(root + "/pwd.log"), "/\n/dev/null\n");  // nothing read from the terminal
     EXPECT_NE(Read(root + "/C/varlo.log").find("Zugriff verweigert"), S::npos);
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     EXPECT_LE(waitpid(-1, nullptr, WNOHANG), 0);  // no child left unreaped
@@ -295,6 +310,7 @@ TEST_F(PowerDrive, CommandsOnlyFromAbsolutePathEntries) {
 }
 
 // A session bus that is missing or hangs holds the power-off no longer than it is given.
+// Without an address, the bus is the socket in XDG_RUNTIME_DIR.
 TEST_F(PowerDrive, SessionBusThatDoesNotAnswer) {
     const int hung = socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un address{};
@@ -302,17 +318,22 @@ TEST_F(PowerDrive, SessionBusThatDoesNotAnswer) {
     std::snprintf(address.sun_path, sizeof address.sun_path, "%s/bus", root.c_str());
     ASSERT_EQ(bind(hung, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(listen(hung, 4), 0);  // takes connections, never answers
-    const char* saved = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    const S before = saved ? saved : "";
-    for (const S& bus : {"unix:path=" + root + "/nichts", "unix:path=" + root + "/bus"}) {
-        setenv("DBUS_SESSION_BUS_ADDRESS", bus.c_str(), 1);
+    ScopedEnvironment variables;
+    for (const char* name : {"DBUS_SESSION_BUS_ADDRESS", "DBUS_SYSTEM_BUS_ADDRESS"}) {
+        variables.Set(name, nullptr);
+    }
+    EXPECT_EQ(SystemBusAddress(), "unix:path=/run/dbus/system_bus_socket");
+    for (const S& runtime : {S("relativ"), root + "/C", root}) {
+        variables.Set("XDG_RUNTIME_DIR", runtime.c_str());
+        EXPECT_EQ(SessionBusAddress(), runtime == root ? "unix:path=" + root + "/bus" : "");
+    }
+    for (const S& bus : {"unix:path=" + root + "/nichts", S()}) {
+        variables.Set("DBUS_SESSION_BUS_ADDRESS", bus.empty() ? nullptr : bus.c_str());
         S detail;
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(AskSessionToPowerOff(300, detail), SessionAnswer::None) << bus;
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(700));
     }
-    saved ? setenv("DBUS_SESSION_BUS_ADDRESS", before.c_str(), 1)
-          : unsetenv("DBUS_SESSION_BUS_ADDRESS");
     close(hung);
 }
 
