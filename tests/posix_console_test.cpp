@@ -94,7 +94,7 @@ struct NoEngine : MediaEngine {
     uint32_t AudioOutputCount() override { return 0; }
 };
 
-// What the pty's other side has to read, within ms.
+// What the other side of a pty (or a pipe) has to read, within ms.
 std::string ReadPty(int master, int ms) {
     std::string bytes;
     char buffer[65536];
@@ -130,8 +130,7 @@ TEST(Terminal, TakenAndGivenBackAsItWas) {
     ASSERT_TRUE(terminal.Enter());
     tcgetattr(pty.slave, &raw);
     EXPECT_EQ(raw.c_lflag & (ICANON | ECHO | ISIG), tcflag_t{ISIG});  // Ctrl+C stays a signal
-    EXPECT_EQ(raw.c_iflag & (ICRNL | IXON), 0u);
-    EXPECT_EQ(raw.c_oflag & OPOST, 0u);
+    EXPECT_EQ((raw.c_iflag & (ICRNL | IXON)) | (raw.c_oflag & OPOST), 0u);
     terminal.ReportMouse();
     terminal.RequestSize(69, 22);
     EXPECT_FALSE(Terminal::TakeRepaint());
@@ -146,11 +145,11 @@ TEST(Terminal, TakenAndGivenBackAsItWas) {
                                            kGivenBack + "\x1b[8;24;80tEnde");
     // A signal that ends the player: the terminal first, a note in the log, then the signal's
     // own end.
-    char log[] = "/tmp/varlo-log-XXXXXX";
-    const int notes = mkstemp(log);
+    int notes[2];
+    ASSERT_EQ(pipe(notes), 0);
     const pid_t child = fork();
     if (child == 0) {
-        Terminal::NoteSignalsIn(notes);
+        Terminal::NoteSignalsIn(notes[1]);
         terminal.Enter();
         raise(SIGTERM);
         _exit(0);
@@ -160,10 +159,8 @@ TEST(Terminal, TakenAndGivenBackAsItWas) {
     if (waitpid(child, &status, WNOHANG) == 0) kill(child, SIGKILL), waitpid(child, &status, 0);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
     EXPECT_EQ(ReadPty(pty.master, 50), S(kTaken) + kGivenBack);
-    char noted[64] = {};
-    EXPECT_GT(pread(notes, noted, sizeof noted - 1, 0), 0);
-    EXPECT_EQ(S(noted), "varlo: ended by signal 15\n");
-    close(notes), unlink(log);
+    EXPECT_EQ(ReadPty(notes[0], 50), "varlo: ended by signal 15\n");
+    close(notes[0]), close(notes[1]);
 }
 
 TEST(PosixConsole, ATerminalNobodyReadsNeverHoldsThePlayerAndIsDrawnAnewWhenReadAgain) {
@@ -181,6 +178,12 @@ TEST(PosixConsole, ATerminalNobodyReadsNeverHoldsThePlayerAndIsDrawnAnewWhenRead
     EXPECT_TRUE(hup.sa_handler == SIG_IGN && usr1.sa_handler != SIG_DFL);
     NoEngine engine;
     auto platform = std::make_unique<PosixPlatform>(engine, terminal);
+    // The player's place and size are asked of the terminal; one that stays smaller is refused.
+    platform->MoveConsoleWindow(10, 20);
+    EXPECT_EQ(platform->SetConsoleSize(100, 22), 87u);
+    const S asked = ReadPty(master, 50);
+    EXPECT_TRUE(asked.find("\x1b[3;10;20t") != S::npos && asked.find("\x1b[8;22;100t") != S::npos);
+    EXPECT_EQ(platform->SetConsoleSize(69, 22), 0u);
     // Screens far beyond what the pty holds; a write that waits would hang this thread.
     const auto screens = [&](int count) {
         for (int i = 0; i < count; ++i) {

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -197,8 +199,9 @@ struct NoEngine : MediaEngine {
 
 // The sleep of every poll waits on the terminal (a pipe here): keys typed meanwhile wait for
 // the player's reads, in order, a lone Esc among them; the sleep lasts its time whatever
-// arrives, and an input that has ended neither cuts it short nor keeps it busy.
-TEST(PosixPlatform, SleepKeepsKeysAndItsLength) {
+// arrives, and an input that has ended neither cuts it short nor keeps it busy. The date is
+// the calendar's (in UTC here), the environment comes in Windows-1252 with its "\" kept.
+TEST(PosixPlatform, SleepKeysDateAndEnvironment) {
     int keys[2];
     ASSERT_EQ(pipe(keys), 0);
     const int screen = open("/dev/null", O_WRONLY);
@@ -226,6 +229,18 @@ TEST(PosixPlatform, SleepKeepsKeysAndItsLength) {
         EXPECT_GE(slept(200), milliseconds(200));
         // A busy loop takes its share of a processor even on a loaded machine.
         EXPECT_LT(std::clock() - cpu, CLOCKS_PER_SEC / 50);
+        setenv("TZ", "UTC0", 1);
+        tzset();
+        const LocalTime now = platform.Now();
+        const std::chrono::year_month_day today{
+            std::chrono::floor<std::chrono::days>(std::chrono::system_clock::now())};
+        EXPECT_EQ(std::tie(now.year, now.month, now.day),
+                  std::make_tuple(int(today.year()), int(unsigned(today.month())),
+                                  int(unsigned(today.day()))));
+        setenv("VARLO_ORDNER", "Z:\\M\xC3\xBCsik", 1);
+        const std::vector<std::string> entries = platform.EnvironmentEntries();
+        EXPECT_EQ(std::count(entries.begin(), entries.end(), "VARLO_ORDNER=Z:\\M\xFCsik"), 1);
+        unsetenv("VARLO_ORDNER");
     }
     EXPECT_EQ(read, "a;b;<27>;;");
     close(keys[0]);

@@ -145,6 +145,13 @@ struct PowerDrive : ::testing::Test {
         settings.powerOffCommand = Script("poweroff");
     }
     void TearDown() override { std::system(("rm -rf '" + root + "'").c_str()); }
+    // The drive of the settings as they are now, prepared and mounted in `into`.
+    SystemDrive Ready(DriveView& into) {
+        SystemDrive drive(settings);
+        drive.Prepare();
+        drive.Mount(into);
+        return drive;
+    }
     S Script(const S& name, bool executable = true) {
         const S path = root + "/" + name;
         std::ofstream(path) << "#!/bin/sh\necho " << name << " \"$@\" >> " << root << "/ran.log\n";
@@ -154,9 +161,7 @@ struct PowerDrive : ::testing::Test {
 };
 
 TEST_F(PowerDrive, PreparedDriveMountsAndEnvironment) {
-    SystemDrive drive(settings);
-    drive.Prepare();
-    drive.Mount(view);
+    SystemDrive drive = Ready(view);
     EXPECT_TRUE(Exists(root + "/C/hiberfil.sys"));
     EXPECT_TRUE(Exists(root + "/C/Windows/system32/shutdown.exe"));
     EXPECT_EQ(view.ToPosix("c:\\hiberfil.sys", "/").value_or(""), root + "/C/hiberfil.sys");
@@ -175,9 +180,7 @@ TEST_F(PowerDrive, PreparedDriveMountsAndEnvironment) {
 }
 
 TEST_F(PowerDrive, ShutdownExeRunsTheHibernateOrPowerOffCommand) {
-    SystemDrive drive(settings);
-    drive.Prepare();
-    drive.Mount(view);
+    SystemDrive drive = Ready(view);
     EXPECT_EQ(drive.Start("C:\\Windows\\system32\\shutdown.exe /h", view, root), 0u);
     EXPECT_EQ(Awaited(root + "/ran.log"), "hibernate jetzt\n");
     EXPECT_EQ(drive.Start("C:\\Windows\\system32\\shutdown.exe /S", view, root), 0u);
@@ -185,9 +188,7 @@ TEST_F(PowerDrive, ShutdownExeRunsTheHibernateOrPowerOffCommand) {
 }
 
 TEST_F(PowerDrive, CommandFileRunsTheLinkOnTheDesktop) {
-    SystemDrive drive(settings);
-    drive.Prepare();
-    drive.Mount(view);
+    SystemDrive drive = Ready(view);
     rename(Script("hibernate.link").c_str(), (settings.desktop + "/hibernate.link").c_str());
     for (const char* name : {"dummi.cmd", "Dummi.Bat"}) {
         std::ofstream(root + "/C/" + name)
@@ -199,11 +200,7 @@ TEST_F(PowerDrive, CommandFileRunsTheLinkOnTheDesktop) {
 
 // Nothing is powered off that was not asked for, and what cannot start is a refusal.
 TEST_F(PowerDrive, CommandsThatCannotStart) {
-    settings.powerOffCommand = root + "/gibt-es-nicht";
-    SystemDrive drive(settings);
-    drive.Prepare();
-    drive.Mount(view);
-    EXPECT_EQ(drive.Start("C:\\Windows\\system32\\shutdown.exe /s", view, root), 2u);
+    SystemDrive drive = Ready(view);
     EXPECT_EQ(drive.Start("C:\\Windows\\system32\\fehlt.exe /s", view, root), 2u);
     EXPECT_EQ(drive.Start("D:\\shutdown.exe /s", view, root), 2u);
     EXPECT_EQ(drive.Start("", view, root), 2u);
@@ -224,10 +221,8 @@ TEST_F(PowerDrive, EverySpellingOfTheFolderIsTheSameDrive) {
     const S spellings[] = {root + "/C/", root + "//C", root + "/./C/.", root + "/link/C"};
     for (const S& spelling : spellings) {
         settings.folder = spelling;
-        SystemDrive drive(settings);
-        drive.Prepare();
         DriveView mounted;
-        drive.Mount(mounted);
+        SystemDrive drive = Ready(mounted);
         EXPECT_EQ(drive.Start("C:\\Windows\\system32\\shutdown.exe /s", mounted, "/"), 0u)
             << spelling;
     }
@@ -248,10 +243,8 @@ TEST_F(PowerDrive, StartedCommandsAreWatched) {
     };
     for (const auto& [command, code] : cases) {
         settings.powerOffCommand = command;
-        SystemDrive drive(settings);
-        drive.Prepare();
         DriveView mounted;
-        drive.Mount(mounted);
+        SystemDrive drive = Ready(mounted);
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(drive.Start("C:\\Windows\\system32\\shutdown.exe /s", mounted, root), code)
             << command;
@@ -267,27 +260,21 @@ TEST_F(PowerDrive, StartedCommandsAreWatched) {
 TEST_F(PowerDrive, NoDriveThatOthersCouldChange) {
     mkdir(settings.folder.c_str(), 0755);
     chmod(settings.folder.c_str(), 0777);
-    SystemDrive open(settings);
-    open.Prepare();
-    open.Mount(view);
+    SystemDrive open = Ready(view);
     EXPECT_FALSE(view.ToPosix("C:\\hiberfil.sys", "/").has_value());
     EXPECT_EQ(open.Start("C:\\Windows\\system32\\shutdown.exe /s", view, root), 2u);
     chmod(settings.folder.c_str(), 0755);
     if (getuid() == 0 && chown(settings.folder.c_str(), 12345, 12345) == 0) {
         DriveView other;
-        SystemDrive foreign(settings);
-        foreign.Prepare();
-        foreign.Mount(other);
+        Ready(other);
         EXPECT_FALSE(other.ToPosix("C:\\hiberfil.sys", "/").has_value());
         EXPECT_EQ(chown(settings.folder.c_str(), 0, 0), 0);
     }
     symlink((root + "/hiber").c_str(), (root + "/C/hiberfil.sys").c_str());
     symlink((root + "/log").c_str(), (root + "/C/varlo.log").c_str());
     settings.powerOffCommand = "/bin/sh -c \"echo nein; exit 1\"";
-    SystemDrive drive(settings);
-    drive.Prepare();
     DriveView mounted;
-    drive.Mount(mounted);
+    SystemDrive drive = Ready(mounted);
     EXPECT_EQ(drive.Start("C:\\Windows\\system32\\shutdown.exe /s", mounted, root), 5u);
     EXPECT_FALSE(Exists(root + "/hiber"));
     EXPECT_FALSE(Exists(root + "/log"));
