@@ -87,6 +87,12 @@ TEST(CellScreen, WritesOnlyChangedCellsAndNeverScrolls) {
     EXPECT_EQ(s.Text(),
               "ba\xE2\x98\xBA"
               "c\n  \xE2\x95\x94\xE2\x95\x90\n");
+    // The next row's first cell is no gap to bridge.
+    s.SetCursor(1, 1);
+    s.Write("d");
+    s.SetCursor(2, 1);
+    s.Write("e");
+    EXPECT_EQ(Render(s), "\x1b[1;1Hd\x1b[2;1He");
 }
 
 struct NoEngine : MediaEngine {
@@ -137,6 +143,11 @@ TEST(Terminal, TakenAndGivenBackAsItWas) {
     raise(SIGWINCH);
     EXPECT_TRUE(Terminal::TakeRepaint() && !Terminal::TakeRepaint());
     EXPECT_TRUE(terminal.Write("abc"));
+    // Keys come whole, also after a wait that a signal cut short.
+    EXPECT_EQ(write(pty.master, "k\x1b[A", 4), 4);
+    EXPECT_EQ(terminal.WaitForInput(timespec{2, 0}), Terminal::Wait::Input);
+    errno = EINTR;
+    EXPECT_EQ(terminal.ReadAvailable(), "k\x1b[A");
     terminal.Leave("Ende");
     tcgetattr(pty.slave, &after);
     EXPECT_EQ(std::tie(after.c_iflag, after.c_oflag, after.c_lflag),
