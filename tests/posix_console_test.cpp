@@ -115,8 +115,9 @@ std::string ReadPty(int master, int ms) {
 struct Pty {
     int master = posix_openpt(O_RDWR | O_NOCTTY);
     int slave = (grantpt(master), unlockpt(master), open(ptsname(master), O_RDWR | O_NOCTTY));
-    Pty() {
-        const winsize size{24, 80, 0, 0};
+    Pty() { Resize(80, 24); }
+    void Resize(unsigned short columns, unsigned short rows) {
+        const winsize size{rows, columns, 0, 0};
         ioctl(master, TIOCSWINSZ, &size);
     }
     ~Pty() { close(slave), close(master); }
@@ -133,6 +134,9 @@ TEST(Terminal, TakenAndGivenBackAsItWas) {
     termios before, raw, after;
     tcgetattr(pty.slave, &before);
     Terminal terminal(pty.slave, pty.slave);
+    pty.Resize(0, 24);  // a terminal without a size
+    EXPECT_FALSE(terminal.Size().has_value());
+    pty.Resize(80, 24);
     ASSERT_TRUE(terminal.Enter());
     tcgetattr(pty.slave, &raw);
     EXPECT_EQ(raw.c_lflag & (ICANON | ECHO | ISIG), tcflag_t{ISIG});  // Ctrl+C stays a signal
@@ -142,7 +146,9 @@ TEST(Terminal, TakenAndGivenBackAsItWas) {
     EXPECT_FALSE(Terminal::TakeRepaint());
     raise(SIGWINCH);
     EXPECT_TRUE(Terminal::TakeRepaint() && !Terminal::TakeRepaint());
-    EXPECT_TRUE(terminal.Write("abc"));
+    EXPECT_TRUE(terminal.Write("a") && terminal.Write("bc"));
+    NoEngine engine;
+    PosixPlatform(engine, terminal).WriteText("d");  // its last screen shows
     // Keys come whole, also after a wait that a signal cut short.
     EXPECT_EQ(write(pty.master, "k\x1b[A", 4), 4);
     EXPECT_EQ(terminal.WaitForInput(timespec{2, 0}), Terminal::Wait::Input);
@@ -153,7 +159,8 @@ TEST(Terminal, TakenAndGivenBackAsItWas) {
     EXPECT_EQ(std::tie(after.c_iflag, after.c_oflag, after.c_lflag),
               std::tie(before.c_iflag, before.c_oflag, before.c_lflag));
     EXPECT_EQ(ReadPty(pty.master, 50), S(kTaken) + "\x1b[?1002h\x1b[?1006h\x1b[8;22;69tabc" +
-                                           kGivenBack + "\x1b[8;24;80tEnde");
+                                           "\x1b[0m\x1b[H\x1b[2Jd\x1b[?25h" + kGivenBack +
+                                           "\x1b[8;24;80tEnde");
     // A signal that ends the player: the terminal first, a note in the log, then the signal's
     // own end.
     int notes[2];

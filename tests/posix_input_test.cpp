@@ -138,7 +138,7 @@ TEST(InputDecoder, TerminalStringsAndEightBitControlsTypeNothing) {
     }
     const std::pair<std::string, std::string> cases[] = {
         // DCS, APC, PM, SOS, OSC ended by BEL, by ESC (which starts the next key), CAN, SUB
-        {"\x1bP>|xterm(390)\x1b\\a\x1b_Gi=1;OK\x1b\\b\x1b^pm\ac\x1bXsos\030d", "a b c d"},
+        {"\x1bP>|xterm(390)\x1b\\a\x1b_Gi=1;OK\x1b\\b\x1b^\ac\x1bXsos\030d", "a b c d"},
         {"\x1b]4;1;rgb:ff/00/00\ae\x1b]10;x\x1b[Af\x1b]2;y\x1ag", "e #72 f g"},
         // 8-bit introducers (in octal), raw and as UTF-8 C1 characters: CSI sequences and
         // strings go whole

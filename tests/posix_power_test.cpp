@@ -205,13 +205,16 @@ TEST_F(PowerDrive, CommandsThatCannotStart) {
     EXPECT_EQ(drive.Start("D:\\shutdown.exe /s", view, root), 2u);
     EXPECT_EQ(drive.Start("", view, root), 2u);
     EXPECT_EQ(drive.Start("C:\\Windows\\system32\\shutdown.exe", view, root), 0u);  // no action
-    // A link that is not executable: the command file's line is refused, and so is the file.
+    // A program that is not there and a link that is not executable: the command file's
+    // lines are refused, and so is the file, with the first line's answer.
     rename(Script("hibernate.link", false).c_str(), (settings.desktop + "/hibernate.link").c_str());
-    std::ofstream(root + "/C/dummi.cmd") << "\"C:\\Users\\J\xFCrgen\\Desktop\\hibernate.link\"\r\n";
-    EXPECT_EQ(drive.Start("c:\\dummi.cmd", view, root), 5u);
+    std::ofstream(root + "/C/dummi.cmd")
+        << "D:\\fehlt.exe\r\n\"C:\\Users\\J\xFCrgen\\Desktop\\hibernate.link\"\r\n";
+    EXPECT_EQ(drive.Start("c:\\dummi.cmd", view, root), 2u);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_FALSE(Exists(root + "/ran.log"));
-    EXPECT_NE(Read(root + "/C/varlo.log").find("cannot start"), S::npos);
+    const S log = Read(root + "/C/varlo.log");
+    EXPECT_TRUE(log.find("not found: D:\\fehlt.exe") < log.find("cannot start")) << log;
 }
 
 // The drive under every spelling of its folder, a symlink in the way included: its
