@@ -244,6 +244,11 @@ TEST_F(PowerDrive, StartedCommandsAreWatched) {
         {"/bin/sh -c \"(pwd; readlink /proc/self/fd/0) > " + root + "/pwd.log\"", 0u},
         {"/bin/sleep 0.6", 0u},
     };
+    // The player's input (a pipe here, the terminal at home) is no child's.
+    int input[2];
+    ASSERT_EQ(pipe(input), 0);
+    const int saved = dup(0);
+    dup2(input[0], 0);
     for (const auto& [command, code] : cases) {
         settings.powerOffCommand = command;
         DriveView mounted;
@@ -253,7 +258,8 @@ TEST_F(PowerDrive, StartedCommandsAreWatched) {
             << command;
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
     }
-    EXPECT_EQ(Read(root + "/pwd.log"), "/\n/dev/null\n");  // nothing read from the terminal
+    dup2(saved, 0), close(saved), close(input[0]), close(input[1]);
+    EXPECT_EQ(Read(root + "/pwd.log"), "/\n/dev/null\n");
     EXPECT_NE(Read(root + "/C/varlo.log").find("Zugriff verweigert"), S::npos);
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     EXPECT_LE(waitpid(-1, nullptr, WNOHANG), 0);  // no child left unreaped
