@@ -232,11 +232,8 @@ TEST(PosixPlatform, SleepKeysDateAndEnvironment) {
         setenv("TZ", "UTC0", 1);
         tzset();
         const LocalTime now = platform.Now();
-        const std::chrono::year_month_day today{
-            std::chrono::floor<std::chrono::days>(std::chrono::system_clock::now())};
-        EXPECT_EQ(std::tie(now.year, now.month, now.day),
-                  std::make_tuple(int(today.year()), int(unsigned(today.month())),
-                                  int(unsigned(today.day()))));
+        using namespace std::chrono;
+        EXPECT_EQ(sys_days(year{now.year} / now.month / now.day), floor<days>(system_clock::now()));
         setenv("VARLO_ORDNER", "Z:\\M\xC3\xBCsik", 1);
         const std::vector<std::string> entries = platform.EnvironmentEntries();
         EXPECT_EQ(std::count(entries.begin(), entries.end(), "VARLO_ORDNER=Z:\\M\xFCsik"), 1);
