@@ -195,7 +195,10 @@ TEST_F(PowerDrive, CommandFileRunsTheLinkOnTheDesktop) {
             << "\"C:\\Users\\J\xFCrgen\\Desktop\\hibernate.link\"\r\n";
         EXPECT_EQ(drive.Start(S("c:\\") + name, view, root), 0u);
     }
-    EXPECT_EQ(Awaited(root + "/ran.log", 2), "hibernate.link\nhibernate.link\n");
+    // Any other program runs as it is, with its arguments.
+    EXPECT_EQ(drive.Start("C:\\Users\\J\xFCrgen\\Desktop\\hibernate.link \xE4", view, root), 0u);
+    EXPECT_EQ(Awaited(root + "/ran.log", 3),
+              "hibernate.link\nhibernate.link\nhibernate.link \xC3\xA4\n");
 }
 
 // Nothing is powered off that was not asked for, and what cannot start is a refusal.
@@ -281,12 +284,13 @@ TEST_F(PowerDrive, NoDriveThatOthersCouldChange) {
     }
     symlink((root + "/hiber").c_str(), (root + "/C/hiberfil.sys").c_str());
     symlink((root + "/log").c_str(), (root + "/C/varlo.log").c_str());
-    settings.powerOffCommand = "/bin/sh -c \"echo nein; exit 1\"";
+    settings.powerOffCommand = "/bin/sh -c \"readlink /proc/self/fd/2 > " + root + "/out; exit 1\"";
     DriveView mounted;
     SystemDrive drive = Ready(mounted);
     EXPECT_EQ(drive.Start("C:\\Windows\\system32\\shutdown.exe /s", mounted, root), 5u);
     EXPECT_FALSE(Exists(root + "/hiber"));
     EXPECT_FALSE(Exists(root + "/log"));
+    EXPECT_EQ(Read(root + "/out"), "/dev/null\n");  // without a log, nowhere
 }
 
 // Programs come from absolute PATH entries only: an empty element, "." or a relative entry
