@@ -1,5 +1,6 @@
 // The POSIX side's drive C: for the power action: what it holds, the environment that leads
 // there, and the command lines it starts.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/socket.h>
@@ -247,11 +248,9 @@ TEST_F(PowerDrive, StartedCommandsAreWatched) {
         {"/bin/sh -c \"(pwd; readlink /proc/self/fd/0) > " + root + "/pwd.log\"", 0u},
         {"/bin/sleep 0.6", 0u},
     };
-    // The player's input (a pipe here, the terminal at home) is no child's.
-    int input[2];
-    ASSERT_EQ(pipe(input), 0);
-    const int saved = dup(0);
-    dup2(input[0], 0);
+    // The player's input (/dev/zero here, the terminal at home) is no child's.
+    const int saved = dup(0), zero = open("/dev/zero", O_RDONLY);
+    dup2(zero, 0);
     for (const auto& [command, code] : cases) {
         settings.powerOffCommand = command;
         DriveView mounted;
@@ -261,7 +260,7 @@ TEST_F(PowerDrive, StartedCommandsAreWatched) {
             << command;
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
     }
-    dup2(saved, 0), close(saved), close(input[0]), close(input[1]);
+    dup2(saved, 0), close(saved), close(zero);
     EXPECT_EQ(Read(root + "/pwd.log"), "/\n/dev/null\n");
     EXPECT_NE(Read(root + "/C/varlo.log").find("Zugriff verweigert"), S::npos);
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
@@ -319,9 +318,8 @@ TEST_F(PowerDrive, SessionBusThatDoesNotAnswer) {
     ASSERT_EQ(bind(hung, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(listen(hung, 4), 0);  // takes connections, never answers
     ScopedEnvironment variables;
-    for (const char* name : {"DBUS_SESSION_BUS_ADDRESS", "DBUS_SYSTEM_BUS_ADDRESS"}) {
-        variables.Set(name, nullptr);
-    }
+    variables.Set("DBUS_SYSTEM_BUS_ADDRESS", nullptr);
+    variables.Set("DBUS_SESSION_BUS_ADDRESS", nullptr);
     EXPECT_EQ(SystemBusAddress(), "unix:path=/run/dbus/system_bus_socket");
     for (const S& runtime : {S("relativ"), root + "/C", root}) {
         variables.Set("XDG_RUNTIME_DIR", runtime.c_str());
