@@ -3,12 +3,16 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <future>
+#include <tuple>
 #include <utility>
 
 #include "platform/posix/cell_screen.h"
@@ -18,6 +22,7 @@ namespace varlo {
 namespace {
 
 using namespace std::chrono_literals;
+using S = std::string;
 
 std::string Render(CellScreen& screen) {
     std::string out;
@@ -44,12 +49,14 @@ TEST(CellScreen, WritesOnlyChangedCellsAndNeverScrolls) {
     s.SetAttribute(0x70);
     s.Clear();
     EXPECT_EQ(Render(s), "\x1b[30;47m    \x1b[2;1H    \x1b[?25l");
+    EXPECT_EQ(s.Text(), "");
     // The bottom-right cells, in code page 437: the text goes on in the same row.
     s.SetCursor(2, 3);
     s.SetAttribute(0x79);
     s.Write("\xC9\xCD");
     EXPECT_EQ(s.CursorRow() * 10 + s.CursorColumn(), 21);
     EXPECT_EQ(Render(s), "\x1b[2;3H\x1b[94;47m\xE2\x95\x94\xE2\x95\x90");
+    EXPECT_EQ(s.Text(), "\n  \xE2\x95\x94\xE2\x95\x90\n");  // blank rows above stay
     s.SetCursor(2, 3);
     s.Write("\xC9\xCD");
     EXPECT_EQ(Render(s), "");
@@ -77,6 +84,15 @@ TEST(CellScreen, WritesOnlyChangedCellsAndNeverScrolls) {
     EXPECT_EQ(Render(s),
               "\x1b[1;1H\x1b[30;47mba\xE2\x98\xBA"
               "c\x1b[2;1H");
+    EXPECT_EQ(s.Text(),
+              "ba\xE2\x98\xBA"
+              "c\n  \xE2\x95\x94\xE2\x95\x90\n");
+    // The next row's first cell is no gap to bridge.
+    s.SetCursor(1, 1);
+    s.Write("d");
+    s.SetCursor(2, 1);
+    s.Write("e");
+    EXPECT_EQ(Render(s), "\x1b[1;1Hd\x1b[2;1He");
 }
 
 struct NoEngine : MediaEngine {
@@ -84,7 +100,7 @@ struct NoEngine : MediaEngine {
     uint32_t AudioOutputCount() override { return 0; }
 };
 
-// What the pty's other side has to read, within ms.
+// What the other side of a pty (or a pipe) has to read, within ms.
 std::string ReadPty(int master, int ms) {
     std::string bytes;
     char buffer[65536];
@@ -95,10 +111,80 @@ std::string ReadPty(int master, int ms) {
     return bytes;
 }
 
+// A pseudo terminal of 80 x 24: the player's side is the slave.
+struct Pty {
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    int slave = (grantpt(master), unlockpt(master), open(ptsname(master), O_RDWR | O_NOCTTY));
+    Pty() { Resize(80, 24); }
+    void Resize(unsigned short columns, unsigned short rows) {
+        const winsize size{rows, columns, 0, 0};
+        ioctl(master, TIOCSWINSZ, &size);
+    }
+    ~Pty() { close(slave), close(master); }
+};
+
+constexpr char kTaken[] = "\x1b[?1049h\x1b[?7l";
+constexpr char kGivenBack[] =
+    "\x18\x1b[0m\x1b[?1006l\x1b[?1003l\x1b[?1002l\x1b[?1000l\x1b[?25h\x1b[?7h\x1b[?1049l";
+
+// Raw input and the alternate screen while the player runs; then the terminal as it was: its
+// modes, its size, its own screen, and nothing lost that it was sent.
+TEST(Terminal, TakenAndGivenBackAsItWas) {
+    Pty pty;
+    termios before, raw, after;
+    tcgetattr(pty.slave, &before);
+    Terminal terminal(pty.slave, pty.slave);
+    pty.Resize(0, 24);  // a terminal without a size
+    EXPECT_FALSE(terminal.Size().has_value());
+    pty.Resize(80, 24);
+    ASSERT_TRUE(terminal.Enter());
+    tcgetattr(pty.slave, &raw);
+    EXPECT_EQ(raw.c_lflag & (ICANON | ECHO | ISIG), tcflag_t{ISIG});  // Ctrl+C stays a signal
+    EXPECT_EQ((raw.c_iflag & (ICRNL | IXON)) | (raw.c_oflag & OPOST), 0u);
+    terminal.ReportMouse();
+    terminal.RequestSize(69, 22);
+    EXPECT_FALSE(Terminal::TakeRepaint());
+    raise(SIGWINCH);
+    EXPECT_TRUE(Terminal::TakeRepaint() && !Terminal::TakeRepaint());
+    EXPECT_TRUE(terminal.Write("a") && terminal.Write("bc"));
+    NoEngine engine;
+    PosixPlatform(engine, terminal).WriteText("d");  // its last screen shows
+    // Keys come whole, also after a wait that a signal cut short.
+    EXPECT_EQ(write(pty.master, "k\x1b[A", 4), 4);
+    EXPECT_EQ(terminal.WaitForInput(timespec{2, 0}), Terminal::Wait::Input);
+    errno = EINTR;
+    EXPECT_EQ(terminal.ReadAvailable(), "k\x1b[A");
+    terminal.Leave("Ende");
+    tcgetattr(pty.slave, &after);
+    EXPECT_EQ(std::tie(after.c_iflag, after.c_oflag, after.c_lflag),
+              std::tie(before.c_iflag, before.c_oflag, before.c_lflag));
+    EXPECT_EQ(ReadPty(pty.master, 50), S(kTaken) + "\x1b[?1002h\x1b[?1006h\x1b[8;22;69tabc" +
+                                           "\x1b[0m\x1b[H\x1b[2Jd\x1b[?25h" + kGivenBack +
+                                           "\x1b[8;24;80tEnde");
+    // A signal that ends the player: the terminal first, a note in the log, then the signal's
+    // own end.
+    int notes[2];
+    ASSERT_EQ(pipe(notes), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        Terminal::NoteSignalsIn(notes[1]);
+        terminal.Enter();
+        raise(SIGTERM);
+        _exit(0);
+    }
+    int status = 0;
+    for (int i = 0; i < 300 && waitpid(child, &status, WNOHANG) == 0; ++i) usleep(10000);
+    if (waitpid(child, &status, WNOHANG) == 0) kill(child, SIGKILL), waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(ReadPty(pty.master, 50), S(kTaken) + kGivenBack);
+    EXPECT_EQ(ReadPty(notes[0], 50), "varlo: ended by signal 15\n");
+    close(notes[0]), close(notes[1]);
+}
+
 TEST(PosixConsole, ATerminalNobodyReadsNeverHoldsThePlayerAndIsDrawnAnewWhenReadAgain) {
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
-    const int slave = open(ptsname(master), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    Pty pty;
+    const int master = pty.master, slave = pty.slave;
+    fcntl(slave, F_SETFL, O_NONBLOCK);
     // A signal ignored from the start (nohup) stays ignored; one left to its default ends
     // the player through the way back.
     std::signal(SIGHUP, SIG_IGN);
@@ -110,6 +196,12 @@ TEST(PosixConsole, ATerminalNobodyReadsNeverHoldsThePlayerAndIsDrawnAnewWhenRead
     EXPECT_TRUE(hup.sa_handler == SIG_IGN && usr1.sa_handler != SIG_DFL);
     NoEngine engine;
     auto platform = std::make_unique<PosixPlatform>(engine, terminal);
+    // The player's place and size are asked of the terminal; one that stays smaller is refused.
+    platform->MoveConsoleWindow(10, 20);
+    EXPECT_EQ(platform->SetConsoleSize(100, 22), 87u);
+    const S asked = ReadPty(master, 50);
+    EXPECT_TRUE(asked.find("\x1b[3;10;20t") != S::npos && asked.find("\x1b[8;22;100t") != S::npos);
+    EXPECT_EQ(platform->SetConsoleSize(69, 22), 0u);
     // Screens far beyond what the pty holds; a write that waits would hang this thread.
     const auto screens = [&](int count) {
         for (int i = 0; i < count; ++i) {
@@ -134,8 +226,6 @@ TEST(PosixConsole, ATerminalNobodyReadsNeverHoldsThePlayerAndIsDrawnAnewWhenRead
     terminal.Leave();
     EXPECT_NE(ReadPty(master, 50).find("\x1b[?1049l"), std::string::npos);
     std::signal(SIGHUP, SIG_DFL);
-    close(slave);
-    close(master);
 }
 
 }  // namespace

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -70,10 +72,10 @@ TEST(InputDecoder, KeysAndSequences) {
         {"\x1bOP\x1bOQ\x1bOR\x1bOS\x1b[1;2P\x1b[[A\x1b[[E", "#59 #60 #61 #62 #59 #59 #63"},
         {"\x1b[15~\x1b[17~\x1b[18~\x1b[19~\x1b[20~\x1b[21~\x1b[23~\x1b[24~\x1b[24;2~",
          "#63 #64 #65 #66 #67 #68 #87 #88 #88"},
+        {"\x1b[11~\x1b[12~\x1b[13~\x1b[14~\x1b[[C\x1b[Z", "#59 #60 #61 #62 #61 <9>"},
         // Alt + key: the key's scan code (US layout); ESC before a sequence is the key itself
-        {"\x1bx\x1bZ\x1b"
-         "1\x1b=\x1b+\x1b\x7F\x1b\r\x1b ",
-         "#45 #44 #2 #13 #13 #14 #28 #57"},
+        {"\x1bx\x1bZ\x1b!\x1b=\x1b+\x1b\x7F\x1b\r\x1b \x1bq\x1b}\x1b`\x1b\t\x1b\b\x1b;",
+         "#45 #44 #2 #13 #13 #14 #28 #57 #16 #27 #41 #15 #14 #39"},
         {"\x1b\x1b[A\x1b\x1bOP", "#72 #59"},
         // Esc Esc; ESC [ and ESC O that end there are Alt + [ and Alt + O
         {"\x1b\x1b", "<27> <27>"},
@@ -123,7 +125,7 @@ TEST(InputDecoder, TerminalStringsAndEightBitControlsTypeNothing) {
     // Replies split anywhere, also inside a terminator, the rest read soon or late (a lone
     // ESC read late is the Esc key): OSC, APC, 8-bit CSI (in octal), OSC as a UTF-8 C1.
     for (const std::string reply : {"\x1b]11;rgb:1c1c/1c1c/1c1c\x1b\\", "\x1b_Gi=1;OK\x1b\\",
-                                    "\23312;40R", "\302\2351;t\a"}) {
+                                    "\23312;40R", "\302\2351;t\a", "\217P"}) {
         for (size_t cut = 1; cut < reply.size(); ++cut) {
             for (uint32_t gap : {30u, 300u}) {
                 if (cut == 1 && gap > InputDecoder::kEscWait && reply[0] == '\x1b') continue;
@@ -136,7 +138,7 @@ TEST(InputDecoder, TerminalStringsAndEightBitControlsTypeNothing) {
     }
     const std::pair<std::string, std::string> cases[] = {
         // DCS, APC, PM, SOS, OSC ended by BEL, by ESC (which starts the next key), CAN, SUB
-        {"\x1bP>|xterm(390)\x1b\\a\x1b_Gi=1;OK\x1b\\b\x1b^pm\ac\x1bXsos\030d", "a b c d"},
+        {"\x1bP>|xterm(390)\x1b\\a\x1b_Gi=1;OK\x1b\\b\x1b^\ac\x1bXsos\030d", "a b c d"},
         {"\x1b]4;1;rgb:ff/00/00\ae\x1b]10;x\x1b[Af\x1b]2;y\x1ag", "e #72 f g"},
         // 8-bit introducers (in octal), raw and as UTF-8 C1 characters: CSI sequences and
         // strings go whole
@@ -197,8 +199,9 @@ struct NoEngine : MediaEngine {
 
 // The sleep of every poll waits on the terminal (a pipe here): keys typed meanwhile wait for
 // the player's reads, in order, a lone Esc among them; the sleep lasts its time whatever
-// arrives, and an input that has ended neither cuts it short nor keeps it busy.
-TEST(PosixPlatform, SleepKeepsKeysAndItsLength) {
+// arrives, and an input that has ended neither cuts it short nor keeps it busy. The date is
+// the calendar's (in UTC here), the environment comes in Windows-1252 with its "\" kept.
+TEST(PosixPlatform, SleepKeysDateAndEnvironment) {
     int keys[2];
     ASSERT_EQ(pipe(keys), 0);
     const int screen = open("/dev/null", O_WRONLY);
@@ -226,6 +229,15 @@ TEST(PosixPlatform, SleepKeepsKeysAndItsLength) {
         EXPECT_GE(slept(200), milliseconds(200));
         // A busy loop takes its share of a processor even on a loaded machine.
         EXPECT_LT(std::clock() - cpu, CLOCKS_PER_SEC / 50);
+        setenv("TZ", "UTC0", 1);
+        tzset();
+        const LocalTime now = platform.Now();
+        using namespace std::chrono;
+        EXPECT_EQ(sys_days(year{now.year} / now.month / now.day), floor<days>(system_clock::now()));
+        setenv("VARLO_ORDNER", "Z:\\M\xC3\xBCsik", 1);
+        const std::vector<std::string> entries = platform.EnvironmentEntries();
+        EXPECT_EQ(std::count(entries.begin(), entries.end(), "VARLO_ORDNER=Z:\\M\xFCsik"), 1);
+        unsetenv("VARLO_ORDNER");
     }
     EXPECT_EQ(read, "a;b;<27>;;");
     close(keys[0]);

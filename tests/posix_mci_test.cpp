@@ -69,6 +69,7 @@ TEST(MciInterpreter, CommandsOfThePlayerAndTheirResultCodes) {
         {"open \"Z:\\m\\a b.mp3\" type MPEGVideo alias 00000001", 0, "",
          "open /m/a b.mp3; volume 1"},
         {"open c.ogg alias 2 type mpegvideo", 0, "", "open /m/c.ogg; volume 1"},
+        {"open \"c d.ogg\"\ttype MPEGVideo alias 9", 0, "", "open /m/c d.ogg; volume 1"},
         {"open broken.mp3 type MPEGVideo alias 3", 277, "", "open /m/broken.mp3"},
         {"open D:\\x.mp3 type MPEGVideo alias 4", 275, "", ""},     // no such drive
         {"open a.mp3 type waveaudio alias 5", 266, "", ""},         // another device type
@@ -99,6 +100,7 @@ TEST(MciInterpreter, CommandsOfThePlayerAndTheirResultCodes) {
         {"status 0000ABCD mode", 259, "", ""},
         {"status 0000ABCD", 273, "", ""},
         {"stop 0000ABCD", 0, "", "stop"},
+        {"stop \"0000ABCD\"x", 259, "", ""},  // a word right after a quoted one
         {"seek 0000ABCD to start", 0, "", "stop; seek 0"},
         {"seek 0000ABCD to 1500", 0, "", "stop; seek 1500"},
         {"seek 0000ABCD to 60001", 282, "", ""},

@@ -1,5 +1,6 @@
 // The POSIX side's drive C: for the power action: what it holds, the environment that leads
 // there, and the command lines it starts.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/socket.h>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -26,6 +28,22 @@ namespace {
 using S = std::string;
 using Words = std::vector<S>;
 
+// Variables that a test sets or unsets, back as they were when it ends.
+struct ScopedEnvironment {
+    std::vector<std::pair<S, std::optional<S>>> saved;
+    void Set(const char* name, const char* value) {
+        const char* old = std::getenv(name);
+        saved.emplace_back(name, old ? std::optional<S>(old) : std::nullopt);
+        value ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~ScopedEnvironment() {
+        for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
+            it->second ? setenv(it->first.c_str(), it->second->c_str(), 1)
+                       : unsetenv(it->first.c_str());
+        }
+    }
+};
+
 TEST(SystemDrive, CommandWords) {
     const std::pair<S, Words> cases[] = {
         {"C:\\Windows\\system32\\shutdown.exe /h", {"C:\\Windows\\system32\\shutdown.exe", "/h"}},
@@ -38,58 +56,55 @@ TEST(SystemDrive, CommandWords) {
     for (const auto& [line, words] : cases) EXPECT_EQ(CommandWords(line), words) << line;
 }
 
-// Without HOME and USER the password entry stands in; a relative XDG_DATA_HOME counts as
-// unset; an answer other than yes or no leaves hibernation to systemd.
+// Each setting from its variable, else its default. Without HOME and USER the password entry
+// stands in; a relative XDG_DATA_HOME counts as unset; the desktop comes from user-dirs.dirs
+// where the variable is not set; an answer other than yes or no leaves hibernation to systemd.
 TEST(SystemDrive, SettingsFromTheEnvironment) {
     const passwd* entry = getpwuid(getuid());
     ASSERT_NE(entry, nullptr);
-    const S home = entry->pw_dir, user = entry->pw_name;
-    const std::pair<const char*, const char*> environment[] = {
-        {"HOME", nullptr},
-        {"USER", nullptr},
-        {"XDG_CONFIG_HOME", "/nirgends"},
-        {"XDG_DESKTOP_DIR", nullptr},
-        {"VARLO_CAN_HIBERNATE", "vielleicht"},
-        {"VARLO_HIBERNATE_COMMAND", nullptr},
-        {"VARLO_POWEROFF_COMMAND", "/opt/aus --jetzt"},
+    const S home = entry->pw_dir;
+    char config[] = "/tmp/varlo-config-XXXXXX";
+    ASSERT_NE(mkdtemp(config), nullptr);
+    std::ofstream(S(config) + "/user-dirs.dirs")
+        << "XDG_MUSIC_DIR=\"$HOME/Musik\"\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n";
+    // a variable, then its value in each of three environments (nullptr: not set)
+    const std::array<const char*, 4> environment[] = {
+        {"HOME", nullptr, "/home/anna", "/home/anna/"},
+        {"USER", nullptr, "anna", "anna"},
+        {"XDG_CONFIG_HOME", "/nirgends", config, "relativ"},
+        {"XDG_DESKTOP_DIR", nullptr, nullptr, "/d"},
+        {"XDG_DATA_HOME", "relativ", "/daten//x/./", "/"},
+        {"VARLO_CAN_HIBERNATE", "vielleicht", "yes", "no"},
+        {"VARLO_HIBERNATE_COMMAND", nullptr, "/opt/ruhe", nullptr},
+        {"VARLO_POWEROFF_COMMAND", nullptr, "/opt/aus --jetzt", nullptr},
     };
-    std::vector<std::pair<S, std::optional<S>>> saved;
-    for (const char* name :
-         {"HOME", "USER", "XDG_CONFIG_HOME", "XDG_DESKTOP_DIR", "XDG_DATA_HOME",
-          "VARLO_CAN_HIBERNATE", "VARLO_HIBERNATE_COMMAND", "VARLO_POWEROFF_COMMAND"}) {
-        const char* value = std::getenv(name);
-        saved.emplace_back(name, value ? std::optional<S>(value) : std::nullopt);
-    }
-    for (const char* dataHome : {"/daten", "relativ"}) {
-        for (const auto& [name, value] : environment) {
-            value ? setenv(name, value, 1) : unsetenv(name);
-        }
-        setenv("XDG_DATA_HOME", dataHome, 1);
-        const SystemDriveSettings settings = SystemDriveSettingsFromEnvironment();
-        EXPECT_EQ(settings.folder,
-                  dataHome[0] == '/' ? "/daten/varlo/C" : home + "/.local/share/varlo/C");
-        EXPECT_EQ(settings.desktop, home + "/Desktop");
-        EXPECT_EQ(settings.user, user);
-        EXPECT_FALSE(settings.canHibernate.has_value());
-        EXPECT_EQ(settings.hibernateCommand, "systemctl hibernate");
-        EXPECT_EQ(settings.powerOffCommand, "/opt/aus --jetzt");
-    }
-    // Every spelling of the same folder gives the same drive.
-    const std::tuple<const char*, const char*, S> spellings[] = {
-        {"/", nullptr, "/.local/share/varlo/C"},
-        {"/home/anna/", nullptr, "/home/anna/.local/share/varlo/C"},
-        {"/home//anna/./", nullptr, "/home/anna/.local/share/varlo/C"},
-        {"/home/anna", "/daten//x/./", "/daten/x/varlo/C"},
-        {"/home/anna", "/", "/varlo/C"},
+    using Settings = std::tuple<S, S, S, std::optional<bool>, S, S, bool>;
+    const Settings expected[] = {
+        {home + "/.local/share/varlo/C", home + "/Desktop", entry->pw_name, std::nullopt,
+         "systemctl hibernate", "systemctl poweroff", true},
+        {"/daten/x/varlo/C", "/home/anna/Schreibtisch", "anna", true, "/opt/ruhe",
+         "/opt/aus --jetzt", false},
+        {"/varlo/C", "/d", "anna", false, "systemctl hibernate", "systemctl poweroff", true},
     };
-    for (const auto& [home, dataHome, folder] : spellings) {
-        setenv("HOME", home, 1);
-        dataHome ? setenv("XDG_DATA_HOME", dataHome, 1) : unsetenv("XDG_DATA_HOME");
-        EXPECT_EQ(SystemDriveSettingsFromEnvironment().folder, folder) << home;
+    ScopedEnvironment variables;
+    for (size_t round = 0; round < 3; ++round) {
+        for (const auto& row : environment) variables.Set(row[0], row[round + 1]);
+        const SystemDriveSettings s = SystemDriveSettingsFromEnvironment();
+        EXPECT_EQ(Settings(s.folder, s.desktop, s.user, s.canHibernate, s.hibernateCommand,
+                           s.powerOffCommand, s.powerOffThroughSession),
+                  expected[round])
+            << round;
     }
-    for (const auto& [name, value] : saved) {
-        value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+    EXPECT_EQ(NormalPath("//./") + NormalPath("./") + NormalPath("a//b/"), "/.a/b");
+    // Every spelling of the same home gives the same drive.
+    variables.Set("XDG_DATA_HOME", nullptr);
+    for (const auto& [spelling, folder] : {std::pair<const char*, S>{"/", "/.local/share/varlo/C"},
+                                           {"/home/anna/", "/home/anna/.local/share/varlo/C"},
+                                           {"/home//anna/./", "/home/anna/.local/share/varlo/C"}}) {
+        variables.Set("HOME", spelling);
+        EXPECT_EQ(SystemDriveSettingsFromEnvironment().folder, folder) << spelling;
     }
+    std::system(("rm -rf " + S(config)).c_str());
 }
 
 S Read(const S& path) {
@@ -122,20 +137,22 @@ struct PowerDrive : ::testing::Test {
         char folder[] = "/tmp/varlo-drive-XXXXXX";
         ASSERT_NE(mkdtemp(folder), nullptr);
         root = folder;
-        mkdir((root + "/Schreibtisch mit L\xC3\xBC"
-                      "cke")
-                  .c_str(),
-              0755);
         settings.folder = root + "/C";
-        settings.desktop = root +
-                           "/Schreibtisch mit L\xC3\xBC"
-                           "cke";
+        settings.desktop = root + "/Schreibtisch f\xC3\xBCr alle";
+        mkdir(settings.desktop.c_str(), 0755);
         settings.user = "J\xC3\xBCrgen";
         settings.canHibernate = true;
         settings.hibernateCommand = Script("hibernate") + " jetzt";
         settings.powerOffCommand = Script("poweroff");
     }
     void TearDown() override { std::system(("rm -rf '" + root + "'").c_str()); }
+    // The drive of the settings as they are now, prepared and mounted in `into`.
+    SystemDrive Ready(DriveView& into) {
+        SystemDrive drive(settings);
+        drive.Prepare();
+        drive.Mount(into);
+        return drive;
+    }
     S Script(const S& name, bool executable = true) {
         const S path = root + "/" + name;
         std::ofstream(path) << "#!/bin/sh\necho " << name << " \"$@\" >> " << root << "/ran.log\n";
@@ -145,17 +162,18 @@ struct PowerDrive : ::testing::Test {
 };
 
 TEST_F(PowerDrive, PreparedDriveMountsAndEnvironment) {
-    SystemDrive drive(settings);
-    drive.Prepare();
-    drive.Mount(view);
+    SystemDrive drive = Ready(view);
     EXPECT_TRUE(Exists(root + "/C/hiberfil.sys"));
     EXPECT_TRUE(Exists(root + "/C/Windows/system32/shutdown.exe"));
     EXPECT_EQ(view.ToPosix("c:\\hiberfil.sys", "/").value_or(""), root + "/C/hiberfil.sys");
     EXPECT_EQ(view.ToPosix("C:\\Users\\J\xFCrgen\\Desktop\\hibernate.link", "/").value_or(""),
               settings.desktop + "/hibernate.link");
-    EXPECT_EQ(drive.Environment({"PATH=/bin", "windir=D:\\W"}),
-              Words({"PATH=/bin", "windir=D:\\W", "COMSPEC=C:\\Windows\\system32\\cmd.exe",
-                     "HOMEPATH=\\Users\\J\xFCrgen"}));
+    // Variables the environment has already stay as they are, whatever their case.
+    EXPECT_EQ(drive.Environment({"PATH=/bin", "homepath=\\x"}),
+              Words({"PATH=/bin", "homepath=\\x", "COMSPEC=C:\\Windows\\system32\\cmd.exe",
+                     "WINDIR=C:\\Windows"}));
+    EXPECT_EQ(drive.Environment({"ComSpec=x", "windir=D:\\W"}),
+              Words({"ComSpec=x", "windir=D:\\W", "HOMEPATH=\\Users\\J\xFCrgen"}));
     settings.canHibernate = false;  // the file goes when the computer cannot hibernate
     SystemDrive(settings).Prepare();
     EXPECT_FALSE(Exists(root + "/C/hiberfil.sys"));
@@ -163,9 +181,7 @@ TEST_F(PowerDrive, PreparedDriveMountsAndEnvironment) {
 }
 
 TEST_F(PowerDrive, ShutdownExeRunsTheHibernateOrPowerOffCommand) {
-    SystemDrive drive(settings);
-    drive.Prepare();
-    drive.Mount(view);
+    SystemDrive drive = Ready(view);
     EXPECT_EQ(drive.Start("C:\\Windows\\system32\\shutdown.exe /h", view, root), 0u);
     EXPECT_EQ(Awaited(root + "/ran.log"), "hibernate jetzt\n");
     EXPECT_EQ(drive.Start("C:\\Windows\\system32\\shutdown.exe /S", view, root), 0u);
@@ -173,33 +189,36 @@ TEST_F(PowerDrive, ShutdownExeRunsTheHibernateOrPowerOffCommand) {
 }
 
 TEST_F(PowerDrive, CommandFileRunsTheLinkOnTheDesktop) {
-    SystemDrive drive(settings);
-    drive.Prepare();
-    drive.Mount(view);
+    SystemDrive drive = Ready(view);
     rename(Script("hibernate.link").c_str(), (settings.desktop + "/hibernate.link").c_str());
-    std::ofstream(root + "/C/dummi.cmd") << "\"C:\\Users\\J\xFCrgen\\Desktop\\hibernate.link\"\r\n";
-    EXPECT_EQ(drive.Start("c:\\dummi.cmd", view, root), 0u);
-    EXPECT_EQ(Awaited(root + "/ran.log"), "hibernate.link\n");
+    for (const char* name : {"dummi.cmd", "Dummi.Bat"}) {
+        std::ofstream(root + "/C/" + name)
+            << "\"C:\\Users\\J\xFCrgen\\Desktop\\hibernate.link\"\r\n";
+        EXPECT_EQ(drive.Start(S("c:\\") + name, view, root), 0u);
+    }
+    // Any other program runs as it is, with its arguments.
+    EXPECT_EQ(drive.Start("C:\\Users\\J\xFCrgen\\Desktop\\hibernate.link \xE4", view, root), 0u);
+    EXPECT_EQ(Awaited(root + "/ran.log", 3),
+              "hibernate.link\nhibernate.link\nhibernate.link \xC3\xA4\n");
 }
 
 // Nothing is powered off that was not asked for, and what cannot start is a refusal.
 TEST_F(PowerDrive, CommandsThatCannotStart) {
-    settings.powerOffCommand = root + "/gibt-es-nicht";
-    SystemDrive drive(settings);
-    drive.Prepare();
-    drive.Mount(view);
-    EXPECT_EQ(drive.Start("C:\\Windows\\system32\\shutdown.exe /s", view, root), 2u);
+    SystemDrive drive = Ready(view);
     EXPECT_EQ(drive.Start("C:\\Windows\\system32\\fehlt.exe /s", view, root), 2u);
     EXPECT_EQ(drive.Start("D:\\shutdown.exe /s", view, root), 2u);
     EXPECT_EQ(drive.Start("", view, root), 2u);
     EXPECT_EQ(drive.Start("C:\\Windows\\system32\\shutdown.exe", view, root), 0u);  // no action
-    // A link that is not executable: the command file's line is refused, and so is the file.
+    // A program that is not there and a link that is not executable: the command file's
+    // lines are refused, and so is the file, with the first line's answer.
     rename(Script("hibernate.link", false).c_str(), (settings.desktop + "/hibernate.link").c_str());
-    std::ofstream(root + "/C/dummi.cmd") << "\"C:\\Users\\J\xFCrgen\\Desktop\\hibernate.link\"\r\n";
-    EXPECT_EQ(drive.Start("c:\\dummi.cmd", view, root), 5u);
+    std::ofstream(root + "/C/dummi.cmd")
+        << "D:\\fehlt.exe\r\n\"C:\\Users\\J\xFCrgen\\Desktop\\hibernate.link\"\r\n";
+    EXPECT_EQ(drive.Start("c:\\dummi.cmd", view, root), 2u);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_FALSE(Exists(root + "/ran.log"));
-    EXPECT_NE(Read(root + "/C/varlo.log").find("cannot start"), S::npos);
+    const S log = Read(root + "/C/varlo.log");
+    EXPECT_TRUE(log.find("not found: D:\\fehlt.exe") < log.find("cannot start")) << log;
 }
 
 // The drive under every spelling of its folder, a symlink in the way included: its
@@ -209,10 +228,8 @@ TEST_F(PowerDrive, EverySpellingOfTheFolderIsTheSameDrive) {
     const S spellings[] = {root + "/C/", root + "//C", root + "/./C/.", root + "/link/C"};
     for (const S& spelling : spellings) {
         settings.folder = spelling;
-        SystemDrive drive(settings);
-        drive.Prepare();
         DriveView mounted;
-        drive.Mount(mounted);
+        SystemDrive drive = Ready(mounted);
         EXPECT_EQ(drive.Start("C:\\Windows\\system32\\shutdown.exe /s", mounted, "/"), 0u)
             << spelling;
     }
@@ -228,21 +245,23 @@ TEST_F(PowerDrive, StartedCommandsAreWatched) {
         {root + "/gibt-es-nicht", 2u},
         {"/bin/sh -c \"echo Zugriff verweigert; exit 1\"", 5u},
         {"/bin/sh -c \"kill -9 $$\"", 5u},
-        {"/bin/sh -c \"pwd > " + root + "/pwd.log\"", 0u},
+        {"/bin/sh -c \"(pwd; readlink /proc/self/fd/0) > " + root + "/pwd.log\"", 0u},
         {"/bin/sleep 0.6", 0u},
     };
+    // The player's input (/dev/zero here, the terminal at home) is no child's.
+    const int saved = dup(0), zero = open("/dev/zero", O_RDONLY);
+    dup2(zero, 0);
     for (const auto& [command, code] : cases) {
         settings.powerOffCommand = command;
-        SystemDrive drive(settings);
-        drive.Prepare();
         DriveView mounted;
-        drive.Mount(mounted);
+        SystemDrive drive = Ready(mounted);
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(drive.Start("C:\\Windows\\system32\\shutdown.exe /s", mounted, root), code)
             << command;
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
     }
-    EXPECT_EQ(Read(root + "/pwd.log"), "/\n");
+    dup2(saved, 0), close(saved), close(zero);
+    EXPECT_EQ(Read(root + "/pwd.log"), "/\n/dev/null\n");
     EXPECT_NE(Read(root + "/C/varlo.log").find("Zugriff verweigert"), S::npos);
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     EXPECT_LE(waitpid(-1, nullptr, WNOHANG), 0);  // no child left unreaped
@@ -252,30 +271,25 @@ TEST_F(PowerDrive, StartedCommandsAreWatched) {
 TEST_F(PowerDrive, NoDriveThatOthersCouldChange) {
     mkdir(settings.folder.c_str(), 0755);
     chmod(settings.folder.c_str(), 0777);
-    SystemDrive open(settings);
-    open.Prepare();
-    open.Mount(view);
+    SystemDrive open = Ready(view);
     EXPECT_FALSE(view.ToPosix("C:\\hiberfil.sys", "/").has_value());
     EXPECT_EQ(open.Start("C:\\Windows\\system32\\shutdown.exe /s", view, root), 2u);
     chmod(settings.folder.c_str(), 0755);
     if (getuid() == 0 && chown(settings.folder.c_str(), 12345, 12345) == 0) {
         DriveView other;
-        SystemDrive foreign(settings);
-        foreign.Prepare();
-        foreign.Mount(other);
+        Ready(other);
         EXPECT_FALSE(other.ToPosix("C:\\hiberfil.sys", "/").has_value());
         EXPECT_EQ(chown(settings.folder.c_str(), 0, 0), 0);
     }
     symlink((root + "/hiber").c_str(), (root + "/C/hiberfil.sys").c_str());
     symlink((root + "/log").c_str(), (root + "/C/varlo.log").c_str());
-    settings.powerOffCommand = "/bin/sh -c \"echo nein; exit 1\"";
-    SystemDrive drive(settings);
-    drive.Prepare();
+    settings.powerOffCommand = "/bin/sh -c \"readlink /proc/self/fd/2 > " + root + "/out; exit 1\"";
     DriveView mounted;
-    drive.Mount(mounted);
+    SystemDrive drive = Ready(mounted);
     EXPECT_EQ(drive.Start("C:\\Windows\\system32\\shutdown.exe /s", mounted, root), 5u);
     EXPECT_FALSE(Exists(root + "/hiber"));
     EXPECT_FALSE(Exists(root + "/log"));
+    EXPECT_EQ(Read(root + "/out"), "/dev/null\n");  // without a log, nowhere
 }
 
 // Programs come from absolute PATH entries only: an empty element, "." or a relative entry
@@ -295,6 +309,7 @@ TEST_F(PowerDrive, CommandsOnlyFromAbsolutePathEntries) {
 }
 
 // A session bus that is missing or hangs holds the power-off no longer than it is given.
+// Without an address, the bus is the socket in XDG_RUNTIME_DIR.
 TEST_F(PowerDrive, SessionBusThatDoesNotAnswer) {
     const int hung = socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un address{};
@@ -302,17 +317,21 @@ TEST_F(PowerDrive, SessionBusThatDoesNotAnswer) {
     std::snprintf(address.sun_path, sizeof address.sun_path, "%s/bus", root.c_str());
     ASSERT_EQ(bind(hung, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(listen(hung, 4), 0);  // takes connections, never answers
-    const char* saved = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    const S before = saved ? saved : "";
-    for (const S& bus : {"unix:path=" + root + "/nichts", "unix:path=" + root + "/bus"}) {
-        setenv("DBUS_SESSION_BUS_ADDRESS", bus.c_str(), 1);
+    ScopedEnvironment variables;
+    variables.Set("DBUS_SYSTEM_BUS_ADDRESS", nullptr);
+    variables.Set("DBUS_SESSION_BUS_ADDRESS", nullptr);
+    EXPECT_EQ(SystemBusAddress(), "unix:path=/run/dbus/system_bus_socket");
+    for (const S& runtime : {S("relativ"), root + "/C", root}) {
+        variables.Set("XDG_RUNTIME_DIR", runtime.c_str());
+        EXPECT_EQ(SessionBusAddress(), runtime == root ? "unix:path=" + root + "/bus" : "");
+    }
+    for (const S& bus : {"unix:path=" + root + "/nichts", S()}) {
+        variables.Set("DBUS_SESSION_BUS_ADDRESS", bus.empty() ? nullptr : bus.c_str());
         S detail;
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(AskSessionToPowerOff(300, detail), SessionAnswer::None) << bus;
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(700));
     }
-    saved ? setenv("DBUS_SESSION_BUS_ADDRESS", before.c_str(), 1)
-          : unsetenv("DBUS_SESSION_BUS_ADDRESS");
     close(hung);
 }
 
