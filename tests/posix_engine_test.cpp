@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <thread>
 
@@ -43,10 +45,19 @@ size_t ThreadsLeft(const GstEngine& engine) {
     return engine.StreamThreads();
 }
 
-// A sink that takes two pieces and then no more (nobody empties its queue): the position
-// stands still where the sound stopped, read after read, as the player's standstill rule
-// needs; it never runs on by the clock. Volume, stop, seek, play and close are answered at
-// once, and the stream's thread ends after the close.
+// The player's passes: a question every 20 ms for the given time.
+template <typename F>
+void Passes(int milliseconds, F pass) {
+    for (int at = 0; at < milliseconds; at += 20) {
+        std::this_thread::sleep_for(Ms(20));
+        pass();
+    }
+}
+
+// A sink that takes two pieces and then no more (nobody empties its queue): once the sink
+// has answered again, the position stands still where the sound stopped, read after read, as
+// the player's standstill rule needs; it does not run on by the clock. Volume, stop, seek,
+// play and close are answered at once, and the stream's thread ends after the close.
 TEST(GstEngineStall, PositionStandsWhereTheSinkStoppedAndCallsDoNotWait) {
     SilentWav file(30);
     GstEngine engine("appsink sync=true max-buffers=1 drop=false");
@@ -56,16 +67,40 @@ TEST(GstEngineStall, PositionStandsWhereTheSinkStoppedAndCallsDoNotWait) {
     EXPECT_EQ(error, 0u);
     EXPECT_EQ(stream->Length(), 30000u);
     ASSERT_TRUE(stream->Play());
-    std::this_thread::sleep_for(Ms(1000));
+    Passes(2000, [&] { stream->Position(); });
     const uint32_t stood = stream->Position().value_or(0);
     EXPECT_LT(stood, 1000u);
-    for (int pass = 0; pass < 40; ++pass) {  // 0.8 s of the player's passes
+    for (int pass = 0; pass < 60; ++pass) {  // 1.2 s of the player's passes
         std::this_thread::sleep_for(Ms(20));
         ASSERT_EQ(stream->Position().value_or(0), stood) << "pass " << pass;
     }
     EXPECT_LT(Took([&] { stream->SetVolume(0.3), stream->Stop(), stream->Seek(0); }), 50);
     EXPECT_LT(Took([&] { stream->Play(), stream.reset(); }), 50);
     EXPECT_EQ(ThreadsLeft(engine), 0u);
+}
+
+// A sink that plays in real time: asked at every pass, the position follows the sound within
+// a few ms, between the sink's answers too, and stands where a stop left it.
+TEST(GstEngine, PositionFollowsTheSoundBetweenTheSinksAnswers) {
+    SilentWav file(10);
+    GstEngine engine("fakesink sync=true");
+    uint32_t error = 1;
+    std::unique_ptr<MediaStream> stream = engine.Open(file.path, &error);
+    ASSERT_TRUE(stream);
+    ASSERT_TRUE(stream->Play());
+    const auto start = std::chrono::steady_clock::now();
+    long worst = 0;
+    Passes(2500, [&] {
+        const long elapsed = static_cast<long>(
+            std::chrono::duration_cast<Ms>(std::chrono::steady_clock::now() - start).count());
+        const long position = static_cast<long>(stream->Position().value_or(0));
+        if (elapsed > 700) worst = std::max(worst, std::labs(position - elapsed));
+    });
+    EXPECT_LT(worst, 60);
+    stream->Stop();
+    std::this_thread::sleep_for(Ms(100));
+    const uint32_t stopped = stream->Position().value_or(0);
+    Passes(700, [&] { EXPECT_EQ(stream->Position().value_or(0), stopped); });
 }
 
 // Opens that do not finish in time (a sink that takes a second for every piece, as a server

@@ -3,8 +3,10 @@
 #include <gst/gst.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -42,8 +44,12 @@ constexpr guint kPlayFlagSoftVolume = 1u << 4;
 constexpr gint64 kSinkBufferTime = 2000000;  // µs queued at the server
 constexpr gint64 kSinkLatencyTime = 200000;  // µs per piece
 
-// While playing, the sink is asked for its position this often.
-constexpr Clock::duration kSamplePeriod = std::chrono::milliseconds(100);
+// The sink is asked for its position when the player asks for it and the last answer is
+// this old: the player's pass wakes the stream's thread, which never wakes by itself (a
+// thread woken by a timer of its own costs several times what one woken by another does).
+// In between, a position that moved from one answer to the next runs on with the clock, for
+// at most this long: a sink that stops taking sound stands still from its next answer on.
+constexpr Clock::duration kSamplePeriod = std::chrono::milliseconds(500);
 // Streams whose thread still runs, closed ones included. A server that hangs holds each of
 // them; beyond this many an Open waits for one to end, within its wait.
 constexpr size_t kMaxStreamThreads = 4;
@@ -64,6 +70,24 @@ uint32_t CountAudioOutputs() {
     }
     gst_object_unref(monitor);
     return count;
+}
+
+// MPEG audio decoders ranked alike are tried in the order of their names, which puts libav's
+// first; mpg123's takes half its CPU time for the same sound. A rank the user set for it
+// (GST_PLUGIN_FEATURE_RANK) stays.
+constexpr const char* kLeanDecoders[] = {"mpg123audiodec"};
+
+void PreferLeanDecoders() {
+    const char* ranks = std::getenv("GST_PLUGIN_FEATURE_RANK");
+    for (const char* name : kLeanDecoders) {
+        if (ranks && std::strstr(ranks, name)) continue;
+        GstPluginFeature* decoder = gst_registry_lookup_feature(gst_registry_get(), name);
+        if (!decoder) continue;
+        if (gst_plugin_feature_get_rank(decoder) < GST_RANK_SECONDARY) {
+            gst_plugin_feature_set_rank(decoder, GST_RANK_SECONDARY);
+        }
+        gst_object_unref(decoder);
+    }
 }
 
 uint32_t Milliseconds(gint64 nanoseconds) {
@@ -87,6 +111,11 @@ struct Channel {
     std::optional<uint32_t> duration;  // ms, once the pipeline knows it
     uint32_t position = 0;             // ms, as the sink answered last
     bool ended = false;                // at its end, or broken off while playing
+    bool playing = false;              // worth asking again
+    bool moving = false;               // the sink's last two answers moved on: see kSamplePeriod
+    bool sampleWanted = false;         // the player asked for a fresher answer
+    bool busTold = false;              // the pipeline reported its end or an error
+    Clock::time_point sampledAt;       // of the last answer
 };
 
 // The playbin of one file, on the stream's own thread, which alone touches it.
@@ -127,6 +156,7 @@ class Pipeline {
             if (sink) g_object_set(playbin_, "audio-sink", sink, nullptr);
         }
         g_signal_connect(playbin_, "deep-element-added", G_CALLBACK(&ConfigureSink), nullptr);
+        gst_bus_set_sync_handler(bus_, &TellEnd, &channel_, nullptr);
         return true;
     }
 
@@ -156,24 +186,21 @@ class Pipeline {
         return false;
     }
 
-    // Carries out the player's orders until it closes the stream; while playing, the sink
-    // is asked for its position every kSamplePeriod.
+    // Carries out the player's orders until it closes the stream; after each, and when the
+    // player wants a fresher position or the pipeline reports its end, the sink is asked.
     void Serve() {
         for (;;) {
             std::deque<std::pair<Order, uint32_t>> orders;
             std::optional<double> volume;
             {
                 std::unique_lock<std::mutex> lock(channel_.mutex);
-                const auto ready = [&] {
-                    return !channel_.orders.empty() || channel_.volume.has_value();
-                };
-                if (playing_) {
-                    channel_.ordered.wait_for(lock, kSamplePeriod, ready);
-                } else {
-                    channel_.ordered.wait(lock, ready);
-                }
+                channel_.ordered.wait(lock, [&] {
+                    return !channel_.orders.empty() || channel_.volume.has_value() ||
+                           channel_.sampleWanted || channel_.busTold;
+                });
                 orders.swap(channel_.orders);
                 volume = std::exchange(channel_.volume, std::nullopt);
+                channel_.sampleWanted = channel_.busTold = false;
             }
             if (volume) g_object_set(playbin_, "volume", *volume, nullptr);
             for (const auto& [order, milliseconds] : orders) {
@@ -195,6 +222,7 @@ class Pipeline {
                                     static_cast<gint64>(GST_MSECOND))) {
                             ended_ = false;
                             position_ = milliseconds;
+                            answered_.reset();
                         }
                         break;
                     case Order::Close:
@@ -206,6 +234,21 @@ class Pipeline {
     }
 
   private:
+    // On the streaming thread that posts it: an end or an error wakes the stream's thread,
+    // so that a title is known to have ended even while the player asks nothing.
+    static GstBusSyncReply TellEnd(GstBus*, GstMessage* message, gpointer data) {
+        const GstMessageType type = GST_MESSAGE_TYPE(message);
+        if (type == GST_MESSAGE_EOS || type == GST_MESSAGE_ERROR) {
+            auto* channel = static_cast<Channel*>(data);
+            {
+                std::lock_guard<std::mutex> lock(channel->mutex);
+                channel->busTold = true;
+            }
+            channel->ordered.notify_one();
+        }
+        return GST_BUS_PASS;
+    }
+
     // Every audio sink in the pipeline is set up here, as autoaudiosink makes it: for large
     // pieces (see kSinkBufferTime). Sinks without these properties keep their own.
     static void ConfigureSink(GstBin*, GstBin*, GstElement* element, gpointer) {
@@ -275,15 +318,21 @@ class Pipeline {
             nanoseconds > 0) {
             duration_ = Milliseconds(nanoseconds);
         }
+        bool moved = false;
         if (!ended_ &&
             gst_element_query_position(sink_ ? sink_ : playbin_, GST_FORMAT_TIME, &nanoseconds) &&
             nanoseconds >= 0) {
             position_ = Milliseconds(nanoseconds);
+            moved = answered_ && position_ > *answered_;
+            answered_ = position_;
         }
         std::lock_guard<std::mutex> lock(channel_.mutex);
         channel_.duration = duration_;
         channel_.position = position_;
         channel_.ended = ended_;
+        channel_.playing = playing_;
+        channel_.moving = playing_ && moved;
+        channel_.sampledAt = Clock::now();
     }
 
     Channel& channel_;
@@ -295,6 +344,7 @@ class Pipeline {
     bool ended_ = false;
     std::optional<uint32_t> duration_;
     uint32_t position_ = 0;
+    std::optional<uint32_t> answered_;  // the sink's last answer since the last seek
 };
 
 // The life of one stream's thread: open, serve, close, and leave the census.
@@ -332,13 +382,21 @@ class GstStream final : public MediaStream {
     // measured by its parser only while it plays: until then its end lies kLengthAhead
     // beyond where it stands, and once it has ended, where it ended.
     std::optional<uint32_t> Length() override {
-        std::lock_guard<std::mutex> lock(channel_->mutex);
-        return LengthLocked();
+        std::unique_lock<std::mutex> lock(channel_->mutex);
+        const uint32_t length = LengthLocked();
+        AskIfOld(lock);
+        return length;
     }
     std::optional<uint32_t> Position() override {
-        std::lock_guard<std::mutex> lock(channel_->mutex);
-        if (channel_->ended) return LengthLocked();
-        return channel_->position;
+        std::unique_lock<std::mutex> lock(channel_->mutex);
+        uint32_t position = channel_->ended ? LengthLocked() : channel_->position;
+        if (channel_->moving && !channel_->ended) {
+            const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::min(Clock::now() - channel_->sampledAt, kSamplePeriod));
+            position += std::min(static_cast<uint32_t>(since.count()), UINT32_MAX - position);
+        }
+        AskIfOld(lock);
+        return position;
     }
     bool SetVolume(double volume) override {
         {
@@ -350,6 +408,15 @@ class GstStream final : public MediaStream {
     }
 
   private:
+    // The answers just read are those of the last sample: a playing stream whose sample is
+    // kSamplePeriod old is sampled again, for the player's next question.
+    void AskIfOld(std::unique_lock<std::mutex>& lock) {
+        const bool ask = channel_->playing && !channel_->sampleWanted &&
+                         Clock::now() - channel_->sampledAt >= kSamplePeriod;
+        if (ask) channel_->sampleWanted = true;
+        lock.unlock();
+        if (ask) channel_->ordered.notify_one();
+    }
     uint32_t LengthLocked() const {
         if (channel_->duration) return *channel_->duration;
         if (channel_->ended) return channel_->position;
@@ -359,6 +426,8 @@ class GstStream final : public MediaStream {
         {
             std::lock_guard<std::mutex> lock(channel_->mutex);
             channel_->orders.emplace_back(order, milliseconds);
+            // Stopped or moved elsewhere, the position no longer runs on from the last answer.
+            if (order != Order::Play) channel_->moving = false;
         }
         channel_->ordered.notify_one();
         return true;
@@ -376,6 +445,7 @@ GstEngine::GstEngine(std::string audioSink, std::chrono::milliseconds openWait)
     // The name the sound server shows for the player's stream (pavucontrol, pactl).
     if (!g_get_application_name()) g_set_application_name("Varlo");
     gst_init(nullptr, nullptr);
+    PreferLeanDecoders();
 }
 
 GstEngine::~GstEngine() {
