@@ -12,11 +12,24 @@ namespace {
 // Without a title for longer than this the desktop may sleep again: longer than the sort
 // prompt between two runs through the list and the closing wait between two titles.
 constexpr gint64 kStoppedHold = 5 * G_USEC_PER_SEC;
-// Dispatches per pump: a flood of calls is answered over several polls.
-constexpr int kPumpRounds = 16;
-// The longest stretch a wait goes without answering the buses. The 20 ms input poll is
-// shorter: it sleeps as it always did and answers at its read.
-constexpr uint32_t kSlice = 50;  // ms
+// Dispatches per serve: a flood of calls is answered over several.
+constexpr int kServeRounds = 16;
+// The context is served without being woken at every so many input reads (a second of the
+// player's passes) and between the slices of a longer wait: GLib's timers (a call's
+// time-out) fire that late at most.
+constexpr int kServeEveryReads = 50;
+constexpr uint32_t kSlice = 1000;  // ms
+
+// The descriptor a context polls for its wake-up: the one it asks to watch while it has no
+// source of its own. -1 when it asks for anything else.
+int WakeUpDescriptor(GMainContext* context) {
+    gint priority = 0, timeout = 0;
+    GPollFD fds[2];
+    g_main_context_prepare(context, &priority);
+    const gint count = g_main_context_query(context, priority, &timeout, fds, 2);
+    g_main_context_check(context, priority, fds, std::min(count, 2));
+    return count == 1 && fds[0].events == G_IO_IN ? fds[0].fd : -1;
+}
 
 // Sources of this object attach to its own context, not to whatever else the thread runs.
 class ContextScope {
@@ -55,6 +68,10 @@ GDBusConnection* Connected(GAsyncResult* result) {
 }  // namespace
 
 DesktopBus::DesktopBus() {
+    // Held from here on: a source attached from another thread wakes a context only when a
+    // thread other than the attaching one holds it.
+    g_main_context_acquire(context_);
+    wakeFd_ = WakeUpDescriptor(context_);
     ContextScope scope(context_);
     Connect(SessionAddress(), SessionConnected);
     Connect(SystemAddress(), SystemConnected);
@@ -69,6 +86,7 @@ DesktopBus::~DesktopBus() {
     }
     g_object_unref(cancel_);
     // Sources still waiting die with the context; none of them reaches this object again.
+    g_main_context_release(context_);
     g_main_context_unref(context_);
 }
 
@@ -104,13 +122,15 @@ void DesktopBus::SystemConnected(GObject*, GAsyncResult* result, gpointer data) 
 }
 
 std::optional<InputItem> DesktopBus::Pump() {
-    Dispatch();
+    if (wakeFd_ < 0 || ++reads_ >= kServeEveryReads) Serve();
     return mpris_ ? mpris_->TakeCommand() : std::nullopt;
 }
 
-void DesktopBus::Dispatch() {
+void DesktopBus::Serve() {
+    reads_ = 0;
     ContextScope scope(context_);
-    for (int round = 0; round < kPumpRounds && g_main_context_iteration(context_, FALSE); ++round) {
+    for (int round = 0; round < kServeRounds && g_main_context_iteration(context_, FALSE);
+         ++round) {
     }
     if (state_ == NowPlaying::State::Stopped && inhibitor_.Held() &&
         g_get_monotonic_time() - stoppedSince_ > kStoppedHold) {
@@ -125,7 +145,7 @@ bool DesktopBus::Sleep(uint32_t milliseconds, const std::function<void(uint32_t)
         nap(slice);
         milliseconds -= slice;
         if (milliseconds == 0) return true;
-        Dispatch();
+        Serve();
     }
 }
 
@@ -138,6 +158,7 @@ void DesktopBus::Publish(const NowPlaying& now, const std::string& url) {
     if (now.state == NowPlaying::State::Playing) inhibitor_.Want(true);
     if (now.state == NowPlaying::State::Paused) inhibitor_.Want(false);
     if (mpris_) mpris_->Publish(now, url);
+    reads_ = kServeEveryReads;  // what the calls above left for this thread: at the next read
 }
 
 void DesktopBus::BeforePowerAction() {

@@ -22,6 +22,9 @@ TerminalSize Fitted(std::optional<TerminalSize> size, int columns, int rows) {
     return TerminalSize{std::min(size->columns, columns), std::min(size->rows, rows)};
 }
 
+// See Sleep.
+constexpr int64_t kDesktopRest = 50 * 1000000;  // ns
+
 int64_t MonotonicNanoseconds() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
@@ -220,20 +223,20 @@ void PosixPlatform::Sleep(uint32_t milliseconds) {
     // The sleep is a wait on the terminal: what it sends meanwhile goes to the decoder, where
     // it waits for the player's reads as it would have waited in the terminal, and the sleep
     // goes on to its end. A signal (a resized terminal) cuts the wait short: redraw, then
-    // sleep the rest.
+    // sleep the rest. The desktop is answered as soon as it calls, and then not watched for
+    // kDesktopRest, so that a wake-up it leaves standing cannot keep the wait from sleeping.
     const int64_t start = MonotonicNanoseconds();
     const int64_t end = start + int64_t{milliseconds} * 1000000;
     bool watch = true;
-    for (int64_t rest = end - start; rest > 0; rest = end - MonotonicNanoseconds()) {
+    int64_t desktopAt = start;  // watched again from then on
+    for (int64_t now = start; now < end; now = MonotonicNanoseconds()) {
+        const int64_t rest = end - now;
         const timespec wait{static_cast<time_t>(rest / 1000000000),
                             static_cast<long>(rest % 1000000000)};
-        if (!watch) {
-            if (nanosleep(&wait, nullptr) != 0) Flush();
-            continue;
-        }
-        switch (terminal_.WaitForInput(wait)) {
+        const int desktop = desktop_ && now >= desktopAt ? desktop_->WakeFd() : -1;
+        switch (terminal_.WaitForInput(wait, watch, desktop)) {
             case Terminal::Wait::TimedOut:
-                quietAt_ = static_cast<uint32_t>(end / 1000000);  // TickCount's clock
+                if (watch) quietAt_ = static_cast<uint32_t>(end / 1000000);  // TickCount's clock
                 return;
             case Terminal::Wait::Input: {
                 const std::string bytes = terminal_.ReadAvailable();
@@ -242,6 +245,10 @@ void PosixPlatform::Sleep(uint32_t milliseconds) {
                 decoder_.Feed(bytes, TickCount());
                 break;
             }
+            case Terminal::Wait::Other:
+                desktop_->Serve();
+                desktopAt = MonotonicNanoseconds() + kDesktopRest;
+                break;
             case Terminal::Wait::Interrupted:
                 Flush();
                 break;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
+#include <sys/epoll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <time.h>
@@ -17,6 +18,8 @@
 namespace varlo {
 
 namespace {
+
+constexpr int kNoEpoll = -2;  // Terminal::epoll_ when epoll cannot wait for the input
 
 // The alternate screen (the shell's screen comes back as it was), no autowrap.
 constexpr char kEnterScreen[] = "\x1b[?1049h\x1b[?7l";
@@ -385,13 +388,68 @@ std::string Terminal::ReadAvailable() {
     return bytes;
 }
 
-Terminal::Wait Terminal::WaitForInput(const timespec& timeout) const {
-    pollfd ready{input_, POLLIN, 0};
-    const int result = ppoll(&ready, 1, &timeout, nullptr);
+Terminal::~Terminal() {
+    Leave();
+    if (epoll_ >= 0) close(epoll_);
+}
+
+bool Terminal::Watch(bool watched, int other) {
+    if (epoll_ == -1) epoll_ = epoll_create1(EPOLL_CLOEXEC);
+    if (epoll_ < 0) {
+        epoll_ = kNoEpoll;
+        return false;
+    }
+    auto change = [this](int operation, int fd) {
+        epoll_event event{};
+        event.events = EPOLLIN;
+        event.data.fd = fd;
+        return epoll_ctl(epoll_, operation, fd, &event) == 0;
+    };
+    bool usable = true;
+    if (watched != epollInput_) {
+        usable = watched ? change(EPOLL_CTL_ADD, input_) : (change(EPOLL_CTL_DEL, input_), true);
+        epollInput_ = watched && usable;
+    }
+    if (usable && other != epollOther_) {
+        if (epollOther_ >= 0) change(EPOLL_CTL_DEL, epollOther_);
+        epollOther_ = -1;
+        usable = other < 0 || change(EPOLL_CTL_ADD, other);
+        if (usable) epollOther_ = other;
+    }
+    if (!usable) {
+        close(epoll_);
+        epoll_ = kNoEpoll;
+    }
+    return usable;
+}
+
+Terminal::Wait Terminal::WaitForInput(const timespec& timeout, bool watched, int other) {
+    if (epoll_ != kNoEpoll && Watch(watched, other)) {
+        epoll_event events[2];
+        const int result = epoll_pwait2(epoll_, events, 2, &timeout, nullptr);
+        if (result == 0) return Wait::TimedOut;
+        if (result < 0 && errno == EINTR) return Wait::Interrupted;
+        if (result > 0) {
+            for (int i = 0; i < result; ++i) {
+                if (events[i].data.fd == input_) return Wait::Input;
+            }
+            return Wait::Other;
+        }
+        // A kernel without epoll_pwait2: ppoll from now on.
+        if (errno != ENOSYS) return watched ? Wait::Input : Wait::Interrupted;
+        close(epoll_);
+        epoll_ = kNoEpoll;
+    }
+    pollfd ready[2];
+    nfds_t count = 0;
+    if (watched) ready[count++] = pollfd{input_, POLLIN, 0};
+    if (other >= 0) ready[count++] = pollfd{other, POLLIN, 0};
+    const int result = ppoll(ready, count, &timeout, nullptr);
     if (result == 0) return Wait::TimedOut;
     if (result < 0 && errno == EINTR) return Wait::Interrupted;
+    if (result > 0 && (!watched || ready[0].revents == 0)) return Wait::Other;
     // Input, or a poll that failed: the read that follows tells.
-    return Wait::Input;
+    return watched ? Wait::Input : Wait::Interrupted;
 }
 
 std::optional<TerminalSize> Terminal::Size() const {

@@ -38,7 +38,7 @@ class Terminal {
   public:
     // Nothing is done to the terminal yet; the file descriptors stay open after.
     Terminal(int input, int output) : input_(input), output_(output) {}
-    ~Terminal() { Leave(); }
+    ~Terminal();
     Terminal(const Terminal&) = delete;
     Terminal& operator=(const Terminal&) = delete;
 
@@ -67,21 +67,31 @@ class Terminal {
     // Whatever the terminal has sent, without waiting; "" when nothing.
     std::string ReadAvailable();
     // Waits at most timeout for the terminal to send something (or to end, or to fail: a read
-    // then tells); a signal ends the wait early. One poll, no read.
-    enum class Wait { Input, TimedOut, Interrupted };
-    Wait WaitForInput(const timespec& timeout) const;
+    // then tells), when it is watched, and for another descriptor to become readable, when
+    // one is given (-1: none); a signal ends the wait early. One poll, no read.
+    enum class Wait { Input, Other, TimedOut, Interrupted };
+    Wait WaitForInput(const timespec& timeout, bool watched = true, int other = -1);
     // The size as the terminal reports it; nothing when it reports none.
     std::optional<TerminalSize> Size() const;
     // True once after the terminal's size changed or the player came back from a stop.
     static bool TakeRepaint();
 
   private:
+    // Puts the descriptors of a wait into the epoll set; false where epoll cannot wait for
+    // them (a regular file, say), and from then on.
+    bool Watch(bool watched, int other);
+
     int input_;
     int output_;
     int writer_ = -1;  // the output, never blocking; -1 while not entered
     bool entered_ = false;
     bool stalled_ = false;  // bytes were dropped and the terminal has not read since
     bool cut_ = false;      // the next write begins with CAN
+    // The waits' descriptors stay in an epoll set from one wait to the next: polling a
+    // terminal asks its line discipline twice per wait, epoll only when it woke.
+    int epoll_ = -1;  // kNoEpoll: ppoll instead
+    bool epollInput_ = false;
+    int epollOther_ = -1;
 };
 
 }  // namespace varlo
