@@ -135,7 +135,7 @@ struct FilesPlatform : fake::FakePlatform, MediaEngine {
     uint32_t ShortPathName(const S& path, S& shortPath) override {
         return files.ShortPathName(path, shortPath);
     }
-    uint32_t MciSendString(const S& command, char* reply, uint32_t length) override {
+    uint32_t MciSendString(std::string_view command, char* reply, uint32_t length) override {
         return mci.Send(command, reply, length);
     }
     std::unique_ptr<MediaStream> Open(const S& path, uint32_t* error) override {

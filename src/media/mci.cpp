@@ -1,25 +1,46 @@
 #include "media/mci.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace varlo {
 
 namespace {
 
 constexpr uint32_t kReplyLength = 16;
+constexpr size_t kAliasDigits = 8;
+constexpr size_t kLongestItem = 12;  // "right volume"
+
+// An alias as eight upper-case hexadecimal digits ("%08X"), by hand: two go into every
+// pass's status queries, where printf's cost stood out. Returns the end.
+char* AliasDigits(uint32_t alias, char* out) {
+    for (size_t i = kAliasDigits; i-- > 0; alias >>= 4) out[i] = "0123456789ABCDEF"[alias & 0xF];
+    return out + kAliasDigits;
+}
 constexpr size_t kShortPathBuffer = 255;
 
 uint32_t Send(Platform& p, const std::string& command) {
     return p.MciSendString(command, nullptr, 0);
 }
 
-// One status query: the reply buffer is cleared, read up to its first zero character.
-uint32_t Query(Platform& p, const std::string& command) {
+// One status query, "status <alias> <item>": the reply buffer is cleared, read up to its
+// first zero character. Two go out in every pass: the command is put together in place.
+uint32_t Query(Platform& p, uint32_t alias, std::string_view item) {
+    constexpr std::string_view kVerb = "status ";
+    char command[kVerb.size() + kAliasDigits + 1 + kLongestItem];
+    char* end = std::copy(kVerb.begin(), kVerb.end(), command);
+    end = AliasDigits(alias, end);
+    *end++ = ' ';
+    end = std::copy(item.begin(), item.begin() + std::min(item.size(), kLongestItem), end);
     char reply[kReplyLength] = {};
-    if (p.MciSendString(command, reply, kReplyLength) != 0) return 0;
+    if (p.MciSendString(std::string_view(command, static_cast<size_t>(end - command)), reply,
+                        kReplyLength) != 0) {
+        return 0;
+    }
     return ReplyNumber(std::string(reply, strnlen(reply, kReplyLength)));
 }
 
@@ -38,10 +59,8 @@ std::string OpenPath(const std::string& shortPath) {
 }  // namespace
 
 std::string AliasText(uint32_t alias) {
-    // Eight upper-case hexadecimal digits ("%08X"), by hand: two of them go into every pass's
-    // status queries, where printf's cost stood out.
-    std::string text(8, '0');
-    for (size_t i = text.size(); i-- > 0; alias >>= 4) text[i] = "0123456789ABCDEF"[alias & 0xF];
+    std::string text(kAliasDigits, '0');
+    AliasDigits(alias, text.data());
     return text;
 }
 
@@ -141,23 +160,23 @@ uint32_t MciSetRightVolume(Platform& p, uint32_t alias, uint32_t volume) {
 }
 
 uint32_t MciLength(Platform& p, uint32_t alias) {
-    return Query(p, "status " + AliasText(alias) + " length");
+    return Query(p, alias, "length");
 }
 
 uint32_t MciPosition(Platform& p, uint32_t alias) {
-    return Query(p, "status " + AliasText(alias) + " position");
+    return Query(p, alias, "position");
 }
 
 uint32_t MciVolume(Platform& p, uint32_t alias) {
-    return Query(p, "status " + AliasText(alias) + " volume");
+    return Query(p, alias, "volume");
 }
 
 uint32_t MciLeftVolume(Platform& p, uint32_t alias) {
-    return Query(p, "status " + AliasText(alias) + " left volume");
+    return Query(p, alias, "left volume");
 }
 
 uint32_t MciRightVolume(Platform& p, uint32_t alias) {
-    return Query(p, "status " + AliasText(alias) + " right volume");
+    return Query(p, alias, "right volume");
 }
 
 uint32_t WaveOutDeviceCount(Platform& p) {

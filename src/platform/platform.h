@@ -130,8 +130,7 @@ class Platform {
     // --- Multimedia. ---
 
     // mciSendStringA with no callback window. reply may be null with replyLength 0.
-    virtual uint32_t MciSendString(const std::string& command, char* reply,
-                                   uint32_t replyLength) = 0;
+    virtual uint32_t MciSendString(std::string_view command, char* reply, uint32_t replyLength) = 0;
     virtual uint32_t WaveOutDeviceCount() = 0;
 
     // --- Files and folders. ---

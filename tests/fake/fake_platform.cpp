@@ -387,8 +387,8 @@ std::string FakePlatform::NextMci() {
     return mciLog[mciRead++].command;
 }
 
-uint32_t FakePlatform::MciSendString(const std::string& command, char* reply,
-                                     uint32_t replyLength) {
+uint32_t FakePlatform::MciSendString(std::string_view view, char* reply, uint32_t replyLength) {
+    const std::string command(view);
     std::string answer;
     uint32_t result = 0;
     std::optional<uint32_t> hooked = mciHook ? mciHook(command) : std::nullopt;

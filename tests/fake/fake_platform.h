@@ -164,7 +164,7 @@ class FakePlatform : public Platform {
     void ShowCursor(bool visible) override { cursorVisible = visible; }
     void EnableMouseInput() override { mouseEnabled = true; }
     InputItem ReadInputItem() override;
-    uint32_t MciSendString(const std::string& command, char* reply, uint32_t replyLength) override;
+    uint32_t MciSendString(std::string_view command, char* reply, uint32_t replyLength) override;
     uint32_t WaveOutDeviceCount() override { return waveOutDevices; }
     uint32_t ShortPathName(const std::string& path, std::string& shortPath) override;
     std::vector<FolderEntry> SearchFolder(const std::string& pattern) override;

@@ -382,20 +382,26 @@ class GstStream final : public MediaStream {
     // measured by its parser only while it plays: until then its end lies kLengthAhead
     // beyond where it stands, and once it has ended, where it ended.
     std::optional<uint32_t> Length() override {
-        std::unique_lock<std::mutex> lock(channel_->mutex);
-        const uint32_t length = LengthLocked();
-        AskIfOld(lock);
-        return length;
+        std::lock_guard<std::mutex> lock(channel_->mutex);
+        return LengthLocked();
     }
+    // The player asks for the position in every pass: that question asks the sink again
+    // when its last answer is kSamplePeriod old.
     std::optional<uint32_t> Position() override {
         std::unique_lock<std::mutex> lock(channel_->mutex);
-        uint32_t position = channel_->ended ? LengthLocked() : channel_->position;
-        if (channel_->moving && !channel_->ended) {
-            const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(
-                std::min(Clock::now() - channel_->sampledAt, kSamplePeriod));
-            position += std::min(static_cast<uint32_t>(since.count()), UINT32_MAX - position);
+        if (channel_->ended) return LengthLocked();
+        uint32_t position = channel_->position;
+        if (!channel_->playing) return position;
+        const Clock::duration since = Clock::now() - channel_->sampledAt;
+        if (channel_->moving) {
+            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::min(since, kSamplePeriod));
+            position += std::min(static_cast<uint32_t>(ms.count()), UINT32_MAX - position);
         }
-        AskIfOld(lock);
+        const bool ask = !channel_->sampleWanted && since >= kSamplePeriod;
+        if (ask) channel_->sampleWanted = true;
+        lock.unlock();
+        if (ask) channel_->ordered.notify_one();
         return position;
     }
     bool SetVolume(double volume) override {
@@ -408,15 +414,6 @@ class GstStream final : public MediaStream {
     }
 
   private:
-    // The answers just read are those of the last sample: a playing stream whose sample is
-    // kSamplePeriod old is sampled again, for the player's next question.
-    void AskIfOld(std::unique_lock<std::mutex>& lock) {
-        const bool ask = channel_->playing && !channel_->sampleWanted &&
-                         Clock::now() - channel_->sampledAt >= kSamplePeriod;
-        if (ask) channel_->sampleWanted = true;
-        lock.unlock();
-        if (ask) channel_->ordered.notify_one();
-    }
     uint32_t LengthLocked() const {
         if (channel_->duration) return *channel_->duration;
         if (channel_->ended) return channel_->position;

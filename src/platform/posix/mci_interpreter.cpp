@@ -42,7 +42,7 @@ bool NextWord(std::string_view command, size_t* at, std::string_view* word) {
 }
 
 // The words of a command.
-std::vector<std::string> Words(const std::string& command) {
+std::vector<std::string> Words(std::string_view command) {
     std::vector<std::string> words;
     size_t at = 0;
     std::string_view word;
@@ -53,7 +53,7 @@ std::vector<std::string> Words(const std::string& command) {
 // An open command's quotes: none, or two around its path, the second before a blank or the
 // end. A quote anywhere else could end the path early and make the rest of a name keywords
 // (no Windows name holds one).
-bool QuotesAroundPathOnly(const std::string& command) {
+bool QuotesAroundPathOnly(std::string_view command) {
     const size_t first = command.find('"');
     if (first == std::string::npos) return true;
     const size_t verb = command.find_first_not_of(" \t");
@@ -130,7 +130,7 @@ bool Is(const FirstWords& words, std::initializer_list<std::string_view> form) {
 MciInterpreter::MciInterpreter(MediaEngine& engine, PathResolver resolve)
     : engine_(engine), resolve_(std::move(resolve)) {}
 
-uint32_t MciInterpreter::Send(const std::string& command, char* reply, uint32_t replyLength) {
+uint32_t MciInterpreter::Send(std::string_view command, char* reply, uint32_t replyLength) {
     Reply(reply, replyLength, "");
     const FirstWords cmd(command);
     if (cmd.size() == 0) return kMciUnrecognizedCommand;

@@ -36,7 +36,7 @@ class MciInterpreter {
 
     // mciSendStringA: the result code; a reply (status queries) as decimal text, cut to
     // replyLength - 1 characters and ended by a zero.
-    uint32_t Send(const std::string& command, char* reply, uint32_t replyLength);
+    uint32_t Send(std::string_view command, char* reply, uint32_t replyLength);
 
   private:
     MediaEngine& engine_;

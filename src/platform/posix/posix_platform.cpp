@@ -122,8 +122,7 @@ InputItem PosixPlatform::ReadInputItem() {
 
 // --- Multimedia. ---
 
-uint32_t PosixPlatform::MciSendString(const std::string& command, char* reply,
-                                      uint32_t replyLength) {
+uint32_t PosixPlatform::MciSendString(std::string_view command, char* reply, uint32_t replyLength) {
     // An open may take seconds (a sound server that does not answer): the screen cleared
     // for the title shows meanwhile.
     if (command.compare(0, 5, "open ") == 0) Flush();

@@ -43,7 +43,7 @@ class PosixPlatform final : public Platform {
     void EnableMouseInput() override;
     InputItem ReadInputItem() override;
 
-    uint32_t MciSendString(const std::string& command, char* reply, uint32_t replyLength) override;
+    uint32_t MciSendString(std::string_view command, char* reply, uint32_t replyLength) override;
     uint32_t WaveOutDeviceCount() override;
 
     uint32_t ShortPathName(const std::string& path, std::string& shortPath) override;

@@ -409,9 +409,8 @@ void Win32Platform::TranslateMouse(const MOUSE_EVENT_RECORD& mouse) {
 
 // --- Multimedia. ---
 
-uint32_t Win32Platform::MciSendString(const std::string& command, char* reply,
-                                      uint32_t replyLength) {
-    return mciSendStringA(command.c_str(), reply, replyLength, nullptr);
+uint32_t Win32Platform::MciSendString(std::string_view command, char* reply, uint32_t replyLength) {
+    return mciSendStringA(std::string(command).c_str(), reply, replyLength, nullptr);
 }
 
 uint32_t Win32Platform::WaveOutDeviceCount() {
