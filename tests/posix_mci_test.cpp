@@ -13,6 +13,8 @@
 #include <thread>
 #include <tuple>
 
+#include "fake/fake_platform.h"
+#include "media/mci.h"
 #include "platform/posix/drive_view.h"
 #include "platform/posix/gst_engine.h"
 #include "platform/posix/mci_interpreter.h"
@@ -128,16 +130,24 @@ TEST(MciInterpreter, CommandsOfThePlayerAndTheirResultCodes) {
     EXPECT_EQ(mci.Send("status 00000001 length", nullptr, 0), 0u);
 }
 
-// The two status queries of every pass are answered without the heap.
+// The two status queries of every pass are put together, answered and read without the heap.
 TEST(MciInterpreter, AnswersStatusQueriesWithoutAllocating) {
     ScriptedEngine engine;
     DriveView view;
     MciInterpreter mci(engine, [&](const S& path) { return view.ToPosix(path, "/m"); });
+    struct Seam : fake::FakePlatform {
+        explicit Seam(MciInterpreter& interpreter) : mci(interpreter) {}
+        uint32_t MciSendString(std::string_view command, char* reply, uint32_t length) override {
+            return mci.Send(command, reply, length);
+        }
+        MciInterpreter& mci;
+    } seam(mci);
     ASSERT_EQ(mci.Send("open a.mp3 type MPEGVideo alias 0012D687", nullptr, 0), 0u);
     const S length = "status 0012D687 length", position = "Status 0012d687 POSITION";
     char reply[16];
     const size_t before = g_allocations;
     EXPECT_EQ(mci.Send(length, reply, sizeof reply) + mci.Send(position, reply, sizeof reply), 0u);
+    EXPECT_EQ(MciLength(seam, 0x0012D687) + MciPosition(seam, 0x0012D687), 60000u + 1234u);
     EXPECT_EQ(g_allocations - before, 0u);
     EXPECT_EQ(S(reply), "1234");
 }

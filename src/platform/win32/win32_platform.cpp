@@ -20,6 +20,7 @@ constexpr int kSizeTries = 10;
 constexpr DWORD kSizeRetryWait = 20;  // ms between two tries of the console size
 constexpr DWORD kMaxRepeat = 32;      // key repeats taken from one record; the rest is dropped
 constexpr DWORD kShortPathBuffer = 255;
+constexpr size_t kShortCommand = 64;          // MCI commands ended on the stack (see MciSendString)
 constexpr DWORD kButtonBits = 0x7;            // left, right, middle
 constexpr UINT kTimerResolution = 1;          // ms, the timer period of the fallback
 constexpr LONGLONG kTimerUnitsPerMs = 10000;  // waitable timers count in 100 ns
@@ -410,6 +411,13 @@ void Win32Platform::TranslateMouse(const MOUSE_EVENT_RECORD& mouse) {
 // --- Multimedia. ---
 
 uint32_t Win32Platform::MciSendString(std::string_view command, char* reply, uint32_t replyLength) {
+    // mciSendStringA wants the command ended by a zero: the pass's status queries are ended
+    // on the stack.
+    char text[kShortCommand];
+    if (command.size() < sizeof text) {
+        text[command.copy(text, command.size())] = '\0';
+        return mciSendStringA(text, reply, replyLength, nullptr);
+    }
     return mciSendStringA(std::string(command).c_str(), reply, replyLength, nullptr);
 }
 
