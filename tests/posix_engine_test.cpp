@@ -45,6 +45,14 @@ size_t ThreadsLeft(const GstEngine& engine) {
     return engine.StreamThreads();
 }
 
+// The file opened, as the player opens it: without an error.
+std::unique_ptr<MediaStream> Opened(GstEngine& engine, const SilentWav& file) {
+    uint32_t error = 1;
+    std::unique_ptr<MediaStream> stream = engine.Open(file.path, &error);
+    EXPECT_EQ(error, 0u);
+    return stream;
+}
+
 // The player's passes: a question every 20 ms for the given time.
 template <typename F>
 void Passes(int milliseconds, F pass) {
@@ -61,10 +69,8 @@ void Passes(int milliseconds, F pass) {
 TEST(GstEngineStall, PositionStandsWhereTheSinkStoppedAndCallsDoNotWait) {
     SilentWav file(30);
     GstEngine engine("appsink sync=true max-buffers=1 drop=false");
-    uint32_t error = 1;
-    std::unique_ptr<MediaStream> stream = engine.Open(file.path, &error);
+    std::unique_ptr<MediaStream> stream = Opened(engine, file);
     ASSERT_TRUE(stream);
-    EXPECT_EQ(error, 0u);
     EXPECT_EQ(stream->Length(), 30000u);
     ASSERT_TRUE(stream->Play());
     Passes(2000, [&] { stream->Position(); });
@@ -81,8 +87,7 @@ TEST(GstEngineStall, PositionStandsWhereTheSinkStoppedAndCallsDoNotWait) {
 TEST(GstEngine, PositionFollowsTheSoundBetweenTheSinksAnswers) {
     SilentWav file(10);
     GstEngine engine("fakesink sync=true");
-    uint32_t error = 1;
-    std::unique_ptr<MediaStream> stream = engine.Open(file.path, &error);
+    std::unique_ptr<MediaStream> stream = Opened(engine, file);
     ASSERT_TRUE(stream);
     ASSERT_TRUE(stream->Play());
     const auto start = std::chrono::steady_clock::now();

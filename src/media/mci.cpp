@@ -67,19 +67,6 @@ std::string AliasText(uint32_t alias) {
 uint32_t ReplyNumber(const std::string& reply) {
     size_t i = 0;
     while (i < reply.size() && (reply[i] == ' ' || reply[i] == '\t' || reply[i] == '\n')) ++i;
-    // The answer of every pass, digits alone, is read without the floating-point path below,
-    // which reads up to 15 digits exactly as well.
-    uint64_t whole = 0;
-    size_t j = i;
-    for (; j < reply.size() && j - i < 16 && std::isdigit(static_cast<unsigned char>(reply[j]));
-         ++j) {
-        whole = whole * 10 + static_cast<uint64_t>(reply[j] - '0');
-    }
-    if (j > i && j - i <= 15 &&
-        (j == reply.size() || (reply[j] != '.' && reply[j] != 'e' && reply[j] != 'E' &&
-                               !std::isdigit(static_cast<unsigned char>(reply[j]))))) {
-        return static_cast<uint32_t>(whole);
-    }
     // The decimal number at the front: sign, digits, fraction, exponent. Anything else
     // (hexadecimal, "inf", words) is not a number here.
     const size_t start = i;
@@ -90,6 +77,15 @@ uint32_t ReplyNumber(const std::string& reply) {
     };
     if (i < reply.size() && (reply[i] == '+' || reply[i] == '-')) ++i;
     size_t mantissa = digits();
+    // The answer of every pass, digits alone, is read without the floating-point path, which
+    // reads up to 15 digits exactly as well.
+    if (mantissa > 0 && mantissa <= 15 && i - start == mantissa &&
+        (i == reply.size() || (reply[i] != '.' && reply[i] != 'e' && reply[i] != 'E'))) {
+        uint64_t whole = 0;
+        for (size_t d = start; d < i; ++d)
+            whole = whole * 10 + static_cast<uint64_t>(reply[d] - '0');
+        return static_cast<uint32_t>(whole);
+    }
     if (i < reply.size() && reply[i] == '.') {
         ++i;
         mantissa += digits();

@@ -113,9 +113,8 @@ struct Channel {
     bool ended = false;                // at its end, or broken off while playing
     bool playing = false;              // worth asking again
     bool moving = false;               // the sink's last two answers moved on: see kSamplePeriod
-    bool sampleWanted = false;         // the player asked for a fresher answer
-    bool busTold = false;              // the pipeline reported its end or an error
-    Clock::time_point sampledAt;       // of the last answer
+    bool sampleWanted = false;    // the player asked for a fresher answer, or the pipeline ended
+    Clock::time_point sampledAt;  // of the last answer
 };
 
 // The playbin of one file, on the stream's own thread, which alone touches it.
@@ -196,11 +195,11 @@ class Pipeline {
                 std::unique_lock<std::mutex> lock(channel_.mutex);
                 channel_.ordered.wait(lock, [&] {
                     return !channel_.orders.empty() || channel_.volume.has_value() ||
-                           channel_.sampleWanted || channel_.busTold;
+                           channel_.sampleWanted;
                 });
                 orders.swap(channel_.orders);
                 volume = std::exchange(channel_.volume, std::nullopt);
-                channel_.sampleWanted = channel_.busTold = false;
+                channel_.sampleWanted = false;
             }
             if (volume) g_object_set(playbin_, "volume", *volume, nullptr);
             for (const auto& [order, milliseconds] : orders) {
@@ -242,7 +241,7 @@ class Pipeline {
             auto* channel = static_cast<Channel*>(data);
             {
                 std::lock_guard<std::mutex> lock(channel->mutex);
-                channel->busTold = true;
+                channel->sampleWanted = true;
             }
             channel->ordered.notify_one();
         }
