@@ -14,12 +14,17 @@
 #
 # Each of varlo, gst-play-1.0 (the same GStreamer without a screen), mpv --no-video, mpg123
 # and a bare GStreamer playbin whose PulseAudio sink takes 100 ms pieces into a 1 s buffer
-# plays the same file, one after the other, into one null sink of this run's own PulseAudio.
-# Targets: varlo + server at most mpg123 + server, varlo's wake-ups at most mpg123's.
-# BENCH_VARLO=path measures another build of the native player.
+# plays the same file, one after the other, into one null sink of this run's own PulseAudio;
+# all of them in turns, BENCH_ROUNDS (3) times. Each figure of the table is the median of its
+# rounds: a timer's wake-up costs a virtual machine's guest more or less as the host's load
+# changes from minute to minute, so one round can put two players into different conditions.
+# Targets: varlo + server at most mpg123 + server, varlo's wake-ups at most mpg123's; the
+# rounds that met the first are counted too. BENCH_VARLO=path measures another build of the
+# native player.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 seconds=${BENCH_SECONDS:-20}
+rounds=${BENCH_ROUNDS:-3}
 varlo=${BENCH_VARLO:-$root/build/native/varlo}
 export VW_ROOT=$root VW_RUN="$root/build/bench-native"
 export VW_TMUX_SOCKET="varlo-bench-$$"
@@ -74,43 +79,39 @@ measure() {
         "$(((srv1 - srv0) / seconds)) $(hwm "$2")"
 }
 
-# --- varlo: start-up, then one title playing ---
-vw_tmux new-session -d -s bench -x 69 -y 22 \
-    "cd '$VW_RUN/media' && XDG_DATA_HOME='$VW_RUN/data' VARLO_CAN_HIBERNATE=yes '$varlo'; sleep 600"
-vw_tmux set-option -t bench status off > /dev/null
-start=$(date +%s%N)
-prompt_ms=missed
-for _ in $(seq 1 1000); do
-    if vw_tmux capture-pane -p -t bench | grep -q "sortierung nach?:"; then
-        prompt_ms=$((($(date +%s%N) - start) / 1000000))
-        break
-    fi
-    sleep 0.005
-done
-vw_tmux send-keys -t bench 2
-for _ in $(seq 1 100); do
-    vw_tmux capture-pane -p -t bench | grep -q "Messung" && break
-    sleep 0.1
-done
-sleep 1 # the first full redraw is not part of steady playback
-varlo_pid=$(pgrep -P "$(vw_tmux display-message -p -t bench '#{pane_pid}')" -x varlo)
-results=("$(measure varlo "$varlo_pid")")
-vw_tmux kill-session -t bench
+# measure_varlo ROUND: start-up, then one title playing; "ROUND prompt MS" and the figures.
+measure_varlo() {
+    vw_tmux new-session -d -s bench -x 69 -y 22 \
+        "cd '$VW_RUN/media' && XDG_DATA_HOME='$VW_RUN/data' VARLO_CAN_HIBERNATE=yes '$varlo'; sleep 600"
+    vw_tmux set-option -t bench status off > /dev/null
+    local start prompt_ms=missed varlo_pid
+    start=$(date +%s%N)
+    for _ in $(seq 1 1000); do
+        if vw_tmux capture-pane -p -t bench | grep -q "sortierung nach?:"; then
+            prompt_ms=$((($(date +%s%N) - start) / 1000000))
+            break
+        fi
+        sleep 0.005
+    done
+    echo "$1 prompt $prompt_ms"
+    vw_tmux send-keys -t bench 2
+    for _ in $(seq 1 100); do
+        vw_tmux capture-pane -p -t bench | grep -q "Messung" && break
+        sleep 0.1
+    done
+    sleep 1 # the first full redraw is not part of steady playback
+    varlo_pid=$(pgrep -P "$(vw_tmux display-message -p -t bench '#{pane_pid}')" -x varlo)
+    echo "$1 $(measure varlo "$varlo_pid")"
+    vw_tmux kill-session -t bench
+}
 
-# --- the others, one after the other, on the same file ---
+# measure_other ROUND NAME COMMAND: the same file in another player.
 sink="pulsesink latency-time=100000 buffer-time=1000000"
-others=(
-    "gst-play-1.0|gst-play-1.0 --no-interactive --quiet"
-    "mpv|mpv --no-video --no-terminal --ao=pulse"
-    "mpg123|mpg123 -q -o pulse"
-    "playbin|gst-launch-1.0"
-)
-for entry in "${others[@]}"; do
-    name=${entry%%|*}
-    command=${entry#*|}
+measure_other() {
+    local name=$2 command=$3 uri pid
     if ! command -v "${command%% *}" > /dev/null; then
-        results+=("$name - - - -")
-        continue
+        echo "$1 $name - - - -"
+        return
     fi
     if [ "$name" = playbin ]; then
         uri=$(python3 -c 'import pathlib, sys; print(pathlib.Path(sys.argv[1]).as_uri())' "$media")
@@ -120,14 +121,29 @@ for entry in "${others[@]}"; do
     fi
     pid=$!
     sleep 2 # loading and prerolling, as varlo's window starts after them
-    results+=("$(measure "$name" "$pid")")
+    echo "$1 $(measure "$name" "$pid")"
     kill "$pid" 2> /dev/null || true
     wait "$pid" 2> /dev/null || true
+}
+
+others=(
+    "gst-play-1.0|gst-play-1.0 --no-interactive --quiet"
+    "mpv|mpv --no-video --no-terminal --ao=pulse"
+    "mpg123|mpg123 -q -o pulse"
+    "playbin|gst-launch-1.0"
+)
+results=()
+for round in $(seq 1 "$rounds"); do
+    while IFS= read -r line; do results+=("$line"); done < <(measure_varlo "$round")
+    for entry in "${others[@]}"; do
+        results+=("$(measure_other "$round" "${entry%%|*}" "${entry#*|}")")
+    done
 done
 
-python3 - "$prompt_ms" "$seconds" "${results[@]}" << 'PY'
+python3 - "$seconds" "${results[@]}" << 'PY'
+import statistics
 import sys
-prompt, seconds, rows = sys.argv[1], sys.argv[2], [r.split() for r in sys.argv[3:]]
+seconds, lines = sys.argv[1], [line.split() for line in sys.argv[2:]]
 labels = {
     "varlo": "varlo (native)",
     "gst-play-1.0": "gst-play-1.0",
@@ -135,26 +151,43 @@ labels = {
     "mpg123": "mpg123",
     "playbin": "GStreamer playbin, pulsesink latency-time 100 ms, buffer-time 1 s",
 }
-figures = {}
-print("native players, one 192 kbit/s MP3 over %s s; start of varlo to its sort prompt: %s ms"
-      % (seconds, prompt))
+prompts = [int(l[2]) for l in lines if l[1] == "prompt" and l[2] != "missed"]
+rounds = {}  # name -> [(cpu ms/s, wake-ups/s, server ms/s, peak KiB)], one per round
+for line in lines:
+    if line[1] == "prompt":
+        continue
+    name, figures = line[1], line[2:]
+    rounds.setdefault(name, [])
+    if figures[0] != "-":
+        cpu, wakeups, server, peak = (int(f) for f in figures)
+        rounds[name].append((cpu / 1e6, wakeups / 1000, server / 1e6, peak))
+count = max(len(r) for r in rounds.values())
+print("native players, one 192 kbit/s MP3 over %s s, %d rounds in turns, medians; start of"
+      " varlo to its sort prompt: %s ms"
+      % (seconds, count, "%.0f" % statistics.median(prompts) if prompts else "missed"))
 print()
 print("| player | player ms/s | wake-ups/s | sound server ms/s | together | peak MiB |")
 print("|---|---|---|---|---|---|")
-for name, cpu, wakeups, server, peak in rows:
-    if cpu == "-":
+median = {}
+for name in labels:
+    r = rounds.get(name, [])
+    if not r:
         print("| %s | - | - | - | - | - |" % labels[name])
         continue
-    cpu, server = int(cpu) / 1e6, int(server) / 1e6
-    wakeups = int(wakeups) / 1000
-    figures[name] = (cpu + server, wakeups)
+    cpu, wakeups, server = (statistics.median(x[i] for x in r) for i in range(3))
+    together = statistics.median(x[0] + x[2] for x in r)
+    median[name] = (together, wakeups)
     print("| %s | %.1f | %.0f | %.1f | %.1f | %.1f |"
-          % (labels[name], cpu, wakeups, server, cpu + server, int(peak) / 1024))
+          % (labels[name], cpu, wakeups, server, together, max(x[3] for x in r) / 1024))
 print()
-if "varlo" in figures and "mpg123" in figures:
-    (vt, vw), (mt, mw) = figures["varlo"], figures["mpg123"]
-    print("varlo + server %.1f vs mpg123 + server %.1f ms/s: %s"
-          % (vt, mt, "met" if vt <= mt else "NOT met"))
+if "varlo" in median and "mpg123" in median:
+    (vt, vw), (mt, mw) = median["varlo"], median["mpg123"]
+    pairs = list(zip(rounds["varlo"], rounds["mpg123"]))
+    print("rounds, varlo + server / mpg123 + server ms/s: "
+          + ", ".join("%.1f / %.1f" % (v[0] + v[2], m[0] + m[2]) for v, m in pairs))
+    print("varlo + server %.1f vs mpg123 + server %.1f ms/s: %s (in %d of %d rounds)"
+          % (vt, mt, "met" if vt <= mt else "NOT met",
+             sum(v[0] + v[2] <= m[0] + m[2] for v, m in pairs), len(pairs)))
     print("varlo wake-ups %.0f vs mpg123 %.0f per s: %s"
           % (vw, mw, "met" if vw <= mw else "NOT met"))
 PY
