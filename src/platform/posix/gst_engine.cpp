@@ -11,6 +11,7 @@
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -38,11 +39,18 @@ namespace {
 constexpr guint kPlayFlagAudio = 1u << 1;
 constexpr guint kPlayFlagSoftVolume = 1u << 4;
 
-// The pieces the sink hands the sound server: the server asks the player for sound about five
-// times a second, not a hundred (of the settings measured, the least CPU time for player and
+// The pieces the sink hands the sound server: the server asks the player for sound about twice
+// a second, not a hundred times (of the settings measured, the least CPU time for player and
 // server together). A server that does not grant them gives the nearest it allows.
-constexpr gint64 kSinkBufferTime = 2000000;  // µs queued at the server
-constexpr gint64 kSinkLatencyTime = 200000;  // µs per piece
+constexpr gint64 kSinkBufferTime = 4000000;  // µs queued at the server
+constexpr gint64 kSinkLatencyTime = 500000;  // µs per piece
+// PulseAudio's sink writes each buffer it is given to the server at once, one message and one
+// wake-up of the server per buffer: for MP3 one every 26 ms. The sound is therefore gathered
+// into buffers of one piece before the sink (audiobuffersplit, in gst-plugins-bad; without
+// it the sink gets the decoder's buffers as they come). Volume, pause and seek are not
+// delayed by it: the volume is the server's, a pause stops the server's stream, a seek
+// empties the gathered sound.
+constexpr const char* kPieceGatherer = "audiobuffersplit";
 
 // The sink is asked for its position when the player asks for it and the last answer is
 // this old: the player's pass wakes the stream's thread, which never wakes by itself (a
@@ -150,10 +158,15 @@ class Pipeline {
             g_object_set(playbin_, "video-sink", nowhere, nullptr);
         }
         systemSink_ = audioSink.empty();
-        if (!systemSink_) {
-            GstElement* sink = gst_parse_bin_from_description(audioSink.c_str(), TRUE, nullptr);
-            if (sink) g_object_set(playbin_, "audio-sink", sink, nullptr);
+        const std::string sinkOnly = systemSink_ ? "autoaudiosink" : audioSink;
+        GstElement* sink = nullptr;
+        if (GstElementFactory* gatherer = gst_element_factory_find(kPieceGatherer)) {
+            gst_object_unref(gatherer);
+            sink = SinkBin(std::string(kPieceGatherer) + " output-buffer-duration=" +
+                           std::to_string(kSinkLatencyTime) + "/1000000 ! " + sinkOnly);
         }
+        if (!sink) sink = SinkBin(sinkOnly);
+        if (sink) g_object_set(playbin_, "audio-sink", sink, nullptr);
         g_signal_connect(playbin_, "deep-element-added", G_CALLBACK(&ConfigureSink), nullptr);
         gst_bus_set_sync_handler(bus_, &TellEnd, &channel_, nullptr);
         return true;
@@ -246,6 +259,18 @@ class Pipeline {
             channel->ordered.notify_one();
         }
         return GST_BUS_PASS;
+    }
+
+    // The elements of a description in a bin, or null when it cannot be built whole.
+    static GstElement* SinkBin(const std::string& description) {
+        GError* error = nullptr;
+        GstElement* bin = gst_parse_bin_from_description(description.c_str(), TRUE, &error);
+        if (error) {
+            g_error_free(error);
+            if (bin) gst_object_unref(gst_object_ref_sink(bin));
+            return nullptr;
+        }
+        return bin;
     }
 
     // Every audio sink in the pipeline is set up here, as autoaudiosink makes it: for large
