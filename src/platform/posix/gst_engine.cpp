@@ -159,13 +159,9 @@ class Pipeline {
         }
         systemSink_ = audioSink.empty();
         const std::string sinkOnly = systemSink_ ? "autoaudiosink" : audioSink;
-        GstElement* sink = nullptr;
-        if (GstElementFactory* gatherer = gst_element_factory_find(kPieceGatherer)) {
-            gst_object_unref(gatherer);
-            sink = SinkBin(std::string(kPieceGatherer) + " output-buffer-duration=" +
-                           std::to_string(kSinkLatencyTime) + "/1000000 ! " + sinkOnly);
-        }
-        if (!sink) sink = SinkBin(sinkOnly);
+        GstElement* sink = SinkBin(std::string(kPieceGatherer) + " output-buffer-duration=" +
+                                   std::to_string(kSinkLatencyTime) + "/1000000 ! " + sinkOnly);
+        if (!sink) sink = SinkBin(sinkOnly);  // no gatherer here
         if (sink) g_object_set(playbin_, "audio-sink", sink, nullptr);
         g_signal_connect(playbin_, "deep-element-added", G_CALLBACK(&ConfigureSink), nullptr);
         gst_bus_set_sync_handler(bus_, &TellEnd, &channel_, nullptr);
