@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "platform/posix/mpris_service.h"
+#include "platform/posix/desktop/mpris_service.h"
 
 namespace varlo {
 namespace {

@@ -1,6 +1,6 @@
 // The POSIX file system through the Windows file functions: listing order, attributes, error
 // codes, and names that Windows-1252 cannot hold.
-#include "platform/posix/posix_files.h"
+#include "platform/posix/files/posix_files.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -15,7 +15,7 @@
 
 #include "fake/fake_platform.h"
 #include "media/mci.h"
-#include "platform/posix/mci_interpreter.h"
+#include "platform/posix/sound/mci_interpreter.h"
 
 namespace varlo {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "app/program.h"
-#include "platform/posix/gst_engine.h"
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/sound/gst_engine.h"
 
 namespace {
 

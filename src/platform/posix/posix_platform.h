@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/posix/cell_screen.h"
-#include "platform/posix/desktop_bus.h"
-#include "platform/posix/input_decoder.h"
-#include "platform/posix/mci_interpreter.h"
-#include "platform/posix/media_engine.h"
-#include "platform/posix/posix_files.h"
-#include "platform/posix/system_drive.h"
-#include "platform/posix/terminal.h"
+#include "platform/posix/desktop/desktop_bus.h"
+#include "platform/posix/files/posix_files.h"
+#include "platform/posix/files/system_drive.h"
+#include "platform/posix/sound/mci_interpreter.h"
+#include "platform/posix/sound/media_engine.h"
+#include "platform/posix/terminal/cell_screen.h"
+#include "platform/posix/terminal/input_decoder.h"
+#include "platform/posix/terminal/terminal.h"
 
 namespace varlo {
 

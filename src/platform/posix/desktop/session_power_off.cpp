@@ -1,4 +1,4 @@
-#include "platform/posix/session_power_off.h"
+#include "platform/posix/desktop/session_power_off.h"
 
 #include <sys/stat.h>
 

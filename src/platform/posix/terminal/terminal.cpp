@@ -1,4 +1,4 @@
-#include "platform/posix/terminal.h"
+#include "platform/posix/terminal/terminal.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,4 +1,4 @@
-#include "platform/posix/mpris_service.h"
+#include "platform/posix/desktop/mpris_service.h"
 
 #include <unistd.h>
 

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/posix/drive_view.h"
+#include "platform/posix/files/drive_view.h"
 
 namespace varlo {
 

@@ -1,4 +1,4 @@
-#include "platform/posix/drive_view.h"
+#include "platform/posix/files/drive_view.h"
 
 #include <algorithm>
 

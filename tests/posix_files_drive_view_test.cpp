@@ -3,7 +3,7 @@
 
 #include <tuple>
 
-#include "platform/posix/drive_view.h"
+#include "platform/posix/files/drive_view.h"
 
 namespace varlo {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/posix/desktop_bus.h"
+#include "platform/posix/desktop/desktop_bus.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "platform/posix/posix_files.h"
+#include "platform/posix/files/posix_files.h"
 
 #include <dirent.h>
 #include <fcntl.h>

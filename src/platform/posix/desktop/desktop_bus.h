@@ -20,8 +20,8 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/posix/idle_inhibitor.h"
-#include "platform/posix/mpris_service.h"
+#include "platform/posix/desktop/idle_inhibitor.h"
+#include "platform/posix/desktop/mpris_service.h"
 
 namespace varlo {
 

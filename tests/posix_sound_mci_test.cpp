@@ -15,9 +15,9 @@
 
 #include "fake/fake_platform.h"
 #include "media/mci.h"
-#include "platform/posix/drive_view.h"
-#include "platform/posix/gst_engine.h"
-#include "platform/posix/mci_interpreter.h"
+#include "platform/posix/files/drive_view.h"
+#include "platform/posix/sound/gst_engine.h"
+#include "platform/posix/sound/mci_interpreter.h"
 
 // GLib keeps a few buffers of its own for the whole process (the leak checker of the
 // sanitizer build sees one of 16 KiB); they are not the player's.

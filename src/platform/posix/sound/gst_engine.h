@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/posix/media_engine.h"
+#include "platform/posix/sound/media_engine.h"
 
 namespace varlo {
 

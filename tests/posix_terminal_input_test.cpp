@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/posix/input_decoder.h"
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/terminal/input_decoder.h"
 
 namespace varlo {
 namespace {

@@ -19,8 +19,8 @@
 #include <thread>
 #include <tuple>
 
-#include "platform/posix/session_power_off.h"
-#include "platform/posix/system_drive.h"
+#include "platform/posix/desktop/session_power_off.h"
+#include "platform/posix/files/system_drive.h"
 
 namespace varlo {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/posix/gst_engine.h"
+#include "platform/posix/sound/gst_engine.h"
 
 #include <gst/gst.h>
 #include <sys/stat.h>
@@ -16,7 +16,7 @@
 #include <thread>
 #include <utility>
 
-#include "platform/posix/mci_interpreter.h"
+#include "platform/posix/sound/mci_interpreter.h"
 
 namespace varlo {
 

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/posix/media_engine.h"
+#include "platform/posix/sound/media_engine.h"
 
 namespace varlo {
 

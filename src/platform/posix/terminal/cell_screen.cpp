@@ -1,4 +1,4 @@
-#include "platform/posix/cell_screen.h"
+#include "platform/posix/terminal/cell_screen.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "platform/posix/mci_interpreter.h"
+#include "platform/posix/sound/mci_interpreter.h"
 
 #include <algorithm>
 #include <charconv>

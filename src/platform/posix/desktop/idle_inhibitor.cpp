@@ -1,4 +1,4 @@
-#include "platform/posix/idle_inhibitor.h"
+#include "platform/posix/desktop/idle_inhibitor.h"
 
 #include <gio/gunixfdlist.h>
 #include <unistd.h>

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/posix/drive_view.h"
+#include "platform/posix/files/drive_view.h"
 
 namespace varlo {
 

@@ -1,4 +1,4 @@
-#include "platform/posix/system_drive.h"
+#include "platform/posix/files/system_drive.h"
 
 #include <fcntl.h>
 #include <gio/gio.h>
@@ -19,7 +19,7 @@
 #include <thread>
 
 #include "platform/platform.h"
-#include "platform/posix/session_power_off.h"
+#include "platform/posix/desktop/session_power_off.h"
 
 extern char** environ;
 

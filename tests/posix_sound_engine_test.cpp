@@ -10,7 +10,7 @@
 #include <fstream>
 #include <thread>
 
-#include "platform/posix/gst_engine.h"
+#include "platform/posix/sound/gst_engine.h"
 
 namespace varlo {
 namespace {

@@ -1,8 +1,8 @@
-#include "platform/posix/input_decoder.h"
+#include "platform/posix/terminal/input_decoder.h"
 
 #include <charconv>
 
-#include "platform/posix/drive_view.h"
+#include "platform/posix/files/drive_view.h"
 
 namespace varlo {
 

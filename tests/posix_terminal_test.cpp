@@ -15,8 +15,8 @@
 #include <tuple>
 #include <utility>
 
-#include "platform/posix/cell_screen.h"
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/terminal/cell_screen.h"
 
 namespace varlo {
 namespace {
