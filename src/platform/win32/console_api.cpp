@@ -141,8 +141,9 @@ bool IsPseudoConsole(ConsoleApi& console) {
     // Terminal its own OpenConsole.exe), and so does Wine; a classic console's host has no
     // such argument (Wine's console on a terminal: --unix).
     std::wstring host = console.WindowOwnerCommandLine();
-    std::transform(host.begin(), host.end(), host.begin(),
-                   [](wchar_t c) { return c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c; });
+    std::transform(host.begin(), host.end(), host.begin(), [](wchar_t c) {
+        return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+    });
     const size_t program = host.find(L".exe");
     if (program == std::wstring::npos) return false;
     const std::wstring name = host.substr(0, program);

@@ -35,8 +35,8 @@ void StandInConsole::Resize(COORD size) {
     }
     cells_ = std::move(cells);
     size_ = size;
-    cursor_.X = std::min<SHORT>(cursor_.X, size.X - 1);
-    cursor_.Y = std::min<SHORT>(cursor_.Y, size.Y - 1);
+    cursor_.X = std::min(cursor_.X, static_cast<SHORT>(size.X - 1));
+    cursor_.Y = std::min(cursor_.Y, static_cast<SHORT>(size.Y - 1));
 }
 
 void StandInConsole::QueueSizeEvent(COORD size) {
