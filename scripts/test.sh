@@ -89,6 +89,8 @@ run_suite() {
     fi
 }
 if [ -n "${built[mingw]:-}" ]; then
+    # The Win32 platform on stand-in consoles (a pseudo console's rules), under Wine.
+    run_suite win32-units bash scripts/wine/test_win32_units.sh
     run_suite wine bash scripts/wine/run.sh
     run_suite wine-power bash scripts/wine/test_power.sh
     # The real console window on an Xvfb display of its own, worked with the mouse.

@@ -30,6 +30,8 @@ constexpr DWORD kInputModeLook = 1000;        // ms between two reads of the inp
 // (which takes the mouse for text selection) is switched off with it. No window-size records,
 // no line editing, no echo.
 constexpr DWORD kInputMode = ENABLE_MOUSE_INPUT | ENABLE_EXTENDED_FLAGS;
+// A pseudo console also reports its buffer's size changes, which its terminal makes.
+constexpr DWORD kPseudoInputMode = kInputMode | ENABLE_WINDOW_INPUT;
 // Bits a console may report back beside the mode it was given (Windows adds the extended
 // flags and the window's auto position to what it reports once extended flags were set).
 constexpr DWORD kInputModeReportOnly = ENABLE_EXTENDED_FLAGS | ENABLE_AUTO_POSITION;
@@ -44,11 +46,6 @@ constexpr char kMouseReleased = 8;
 uint32_t LastError() {
     const DWORD error = GetLastError();
     return error != 0 ? error : ERROR_GEN_FAILURE;
-}
-
-HANDLE OpenConsole(const char* name) {
-    return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                       nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
 // The two halves of a UTF-16 character beyond 16 bits.
@@ -83,10 +80,12 @@ bool IsLoneModifier(WORD virtualKey) {
 
 }  // namespace
 
-Win32Platform::Win32Platform(SleepTimer timer)
-    // The console itself, not the standard handles: output redirected to a file still
-    // leaves the screen and the keys with the console.
-    : output_(OpenConsole("CONOUT$")), input_(OpenConsole("CONIN$")) {
+Win32Platform::Win32Platform(SleepTimer timer) : Win32Platform(*new SystemConsole, timer) {
+    ownConsole_.reset(&console_);
+}
+
+Win32Platform::Win32Platform(ConsoleApi& console, SleepTimer timer)
+    : console_(console), pseudo_(IsPseudoConsole(console)) {
     // Windows sleeps in steps of its system timer, about 15.6 ms, so that a plain Sleep(20)
     // lasts about 31 ms: Sleep waits on a high-resolution timer, or else the timer's period is
     // 1 ms while the platform lives.
@@ -96,20 +95,18 @@ Win32Platform::Win32Platform(SleepTimer timer)
     }
     if (!sleepTimer_) timerPeriodRaised_ = timeBeginPeriod(kTimerResolution) == TIMERR_NOERROR;
     CONSOLE_SCREEN_BUFFER_INFO info;
-    if (GetConsoleScreenBufferInfo(output_, &info)) {
+    if (console_.GetScreenBufferInfo(&info)) {
         attribute_ = info.wAttributes;
         consoleAttribute_ = info.wAttributes;
-        size_ = info.dwSize;
-        cursor_ = info.dwCursorPosition;
-        consoleCursor_ = info.dwCursorPosition;
     }
+    ReadBufferInfo();
+    ResizeScreen(buffer_);
 }
 
 Win32Platform::~Win32Platform() {
-    // Whatever runs in the console next goes on where the player's cursor stands.
+    // Whatever runs in the console next goes on where the player's cursor stands. A pseudo
+    // console's size was never touched; a classic console keeps the player's.
     SyncCursor();
-    if (output_ != INVALID_HANDLE_VALUE) CloseHandle(output_);
-    if (input_ != INVALID_HANDLE_VALUE) CloseHandle(input_);
     if (sleepTimer_) CloseHandle(sleepTimer_);
     if (timerPeriodRaised_) timeEndPeriod(kTimerResolution);
 }
@@ -122,52 +119,102 @@ const char* Win32Platform::SleepMethod() const {
 
 bool Win32Platform::ReadBufferInfo() {
     CONSOLE_SCREEN_BUFFER_INFO info;
-    if (!GetConsoleScreenBufferInfo(output_, &info)) return false;
+    if (!console_.GetScreenBufferInfo(&info)) return false;
     if (info.dwSize.X <= 0 || info.dwSize.Y <= 0) return false;
-    size_ = info.dwSize;
-    cursor_ = info.dwCursorPosition;
+    buffer_ = info.dwSize;
     consoleCursor_ = info.dwCursorPosition;
+    if (!screenFixed_) {
+        ResizeScreen(buffer_);
+        cursor_ = info.dwCursorPosition;
+    }
     return true;
+}
+
+void Win32Platform::ResizeScreen(COORD size) {
+    const size_t cellCount = static_cast<size_t>(size.X) * static_cast<size_t>(size.Y);
+    if (size.X == screen_.X && size.Y == screen_.Y && cells_.size() == cellCount) return;
+    CHAR_INFO blank{};
+    blank.Char.UnicodeChar = L' ';
+    blank.Attributes = attribute_;
+    std::vector<CHAR_INFO> cells(cellCount, blank);
+    const SHORT columns = std::min(size.X, screen_.X);
+    const SHORT rows = cells_.empty() ? 0 : std::min(size.Y, screen_.Y);
+    for (SHORT row = 0; row < rows; ++row) {
+        std::copy_n(&cells_[static_cast<size_t>(row) * screen_.X], columns,
+                    &cells[static_cast<size_t>(row) * size.X]);
+    }
+    cells_ = std::move(cells);
+    screen_ = size;
+    consoleHoldsCells_ = false;
+    cursor_.X = std::min<SHORT>(cursor_.X, static_cast<SHORT>(size.X - 1));
+    cursor_.Y = std::min<SHORT>(cursor_.Y, static_cast<SHORT>(size.Y - 1));
 }
 
 void Win32Platform::SyncCursor() {
     if (cursor_.X == consoleCursor_.X && cursor_.Y == consoleCursor_.Y) return;
-    consoleCursor_ = SetConsoleCursorPosition(output_, cursor_) ? cursor_ : COORD{-1, -1};
+    // A cursor beyond a pseudo console's shrunken buffer waits until the buffer reaches it.
+    if (cursor_.X >= buffer_.X || cursor_.Y >= buffer_.Y) return;
+    consoleCursor_ = console_.SetCursorPosition(cursor_) ? cursor_ : COORD{-1, -1};
 }
 
 void Win32Platform::ForgetConsoleState() {
     consoleCursor_ = COORD{-1, -1};
-    shadow_.clear();
+    consoleHoldsCells_ = false;
     consoleAttribute_ = -1;
     cursorVisible_ = -1;
     inputModeDue_ = true;
 }
 
+void Win32Platform::FollowBufferSize() {
+    const COORD before = buffer_;
+    if (!ReadBufferInfo() || (buffer_.X == before.X && buffer_.Y == before.Y)) return;
+    // The terminal may have reflowed, scrolled or cut what the buffer held: all of it is
+    // blanked, and the screen goes out as far as the buffer reaches, in one write.
+    const DWORD all = static_cast<DWORD>(buffer_.X) * static_cast<DWORD>(buffer_.Y);
+    DWORD done = 0;
+    bool drawn = console_.FillCharacter(L' ', all, COORD{0, 0}, &done) &&
+                 console_.FillAttribute(clearAttribute_, all, COORD{0, 0}, &done);
+    SMALL_RECT region{0, 0, static_cast<SHORT>(std::min(screen_.X, buffer_.X) - 1),
+                      static_cast<SHORT>(std::min(screen_.Y, buffer_.Y) - 1)};
+    drawn = drawn && console_.WriteOutput(cells_.data(), screen_, &region);
+    consoleHoldsCells_ = drawn;
+    consoleCursor_ = COORD{-1, -1};
+    SyncCursor();
+}
+
 // --- Console. ---
 
 uint32_t Win32Platform::SetConsoleSize(int columns, int rows) {
+    const COORD target{static_cast<SHORT>(columns), static_cast<SHORT>(rows)};
+    if (pseudo_) {
+        // The terminal owns the size: a request would resize the pseudo console's buffer but
+        // never the terminal. The screen is the top-left of the buffer there is.
+        if (!ReadBufferInfo()) return LastError();
+        if (buffer_.X < target.X || buffer_.Y < target.Y) return ERROR_INVALID_PARAMETER;
+        screenFixed_ = true;
+        ResizeScreen(target);
+        return 0;
+    }
     // The console keeps its cursor inside the new buffer by itself, so it gets the player's
     // first and is read back after; the cells are known again after the next ClearScreen.
     SyncCursor();
-    shadow_.clear();
+    consoleHoldsCells_ = false;
     CONSOLE_SCREEN_BUFFER_INFO info;
-    if (!GetConsoleScreenBufferInfo(output_, &info)) return LastError();
+    if (!console_.GetScreenBufferInfo(&info)) return LastError();
     const COORD previous = info.dwSize;
-    const COORD target{static_cast<SHORT>(columns), static_cast<SHORT>(rows)};
     // The window must lie inside the buffer at every moment: a buffer that is smaller in one
     // direction grows first, one that is larger is cut only after the window has shrunk
     // (Wine answers 87 to a buffer cut below the window, as Windows does).
     const COORD interim{std::max(previous.X, target.X), std::max(previous.Y, target.Y)};
     if ((interim.X != previous.X || interim.Y != previous.Y) &&
-        !SetConsoleScreenBufferSize(output_, interim)) {
+        !console_.SetScreenBufferSize(interim)) {
         return LastError();
     }
     const SMALL_RECT window{0, 0, static_cast<SHORT>(target.X - 1),
                             static_cast<SHORT>(target.Y - 1)};
     uint32_t error = 0;
     for (int attempt = 0; attempt < kSizeTries; ++attempt) {
-        if (SetConsoleWindowInfo(output_, TRUE, &window) &&
-            SetConsoleScreenBufferSize(output_, target)) {
+        if (console_.SetWindowInfo(window) && console_.SetScreenBufferSize(target)) {
             ReadBufferInfo();
             return 0;
         }
@@ -175,18 +222,15 @@ uint32_t Win32Platform::SetConsoleSize(int columns, int rows) {
         ::Sleep(kSizeRetryWait);
     }
     // The old window fits the interim buffer, and the old buffer fits around the old window.
-    SetConsoleWindowInfo(output_, TRUE, &info.srWindow);
-    SetConsoleScreenBufferSize(output_, previous);
+    console_.SetWindowInfo(info.srWindow);
+    console_.SetScreenBufferSize(previous);
     ReadBufferInfo();
     return error;
 }
 
 void Win32Platform::MoveConsoleWindow(int x, int y) {
-    // No window at all (a console of a terminal under Wine): nothing to move. Only placed:
-    // its size, its place among the windows and the keyboard focus stay as they are.
-    if (HWND window = GetConsoleWindow()) {
-        SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    // A pseudo console's window is a hidden stand-in: the terminal's window stays where it is.
+    if (!pseudo_) console_.MoveWindow(x, y);
 }
 
 void Win32Platform::SetTextAttribute(uint16_t attribute) {
@@ -194,35 +238,32 @@ void Win32Platform::SetTextAttribute(uint16_t attribute) {
     // The player's own cells carry attribute_ themselves; the console's attribute only
     // colours what others write to the console (and the prompt after the player ends).
     if (consoleAttribute_ == attribute_) return;
-    consoleAttribute_ = SetConsoleTextAttribute(output_, attribute_) ? attribute_ : -1;
+    consoleAttribute_ = console_.SetTextAttribute(attribute_) ? attribute_ : -1;
 }
 
 void Win32Platform::ClearScreen() {
     // Read afresh here: a full redraw then also follows a buffer that changed behind our back.
+    // The whole buffer is blanked, also where it reaches beyond the screen.
     ReadBufferInfo();
-    const DWORD cells = static_cast<DWORD>(size_.X) * static_cast<DWORD>(size_.Y);
+    const DWORD all = static_cast<DWORD>(buffer_.X) * static_cast<DWORD>(buffer_.Y);
     const COORD origin{0, 0};
     DWORD characters = 0;
     DWORD attributes = 0;
-    const bool blank =
-        FillConsoleOutputCharacterW(output_, L' ', cells, origin, &characters) &&
-        FillConsoleOutputAttribute(output_, attribute_, cells, origin, &attributes) &&
-        characters == cells && attributes == cells;
-    if (blank) {
-        CHAR_INFO cell{};
-        cell.Char.UnicodeChar = L' ';
-        cell.Attributes = attribute_;
-        shadow_.assign(cells, cell);
-    } else {
-        shadow_.clear();
-    }
+    consoleHoldsCells_ = console_.FillCharacter(L' ', all, origin, &characters) &&
+                         console_.FillAttribute(attribute_, all, origin, &attributes) &&
+                         characters == all && attributes == all;
+    CHAR_INFO cell{};
+    cell.Char.UnicodeChar = L' ';
+    cell.Attributes = attribute_;
+    std::fill(cells_.begin(), cells_.end(), cell);
+    clearAttribute_ = attribute_;
     cursor_ = origin;
     SyncCursor();
 }
 
 void Win32Platform::SetCursor(int row, int column) {
-    if (row >= 1 && row <= size_.Y) cursor_.Y = static_cast<SHORT>(row - 1);
-    if (column >= 1 && column <= size_.X) cursor_.X = static_cast<SHORT>(column - 1);
+    if (row >= 1 && row <= screen_.Y) cursor_.Y = static_cast<SHORT>(row - 1);
+    if (column >= 1 && column <= screen_.X) cursor_.X = static_cast<SHORT>(column - 1);
 }
 
 int Win32Platform::CursorRow() {
@@ -242,9 +283,8 @@ void Win32Platform::WriteText(std::string_view bytes) {
     // (UTF-8, Windows-1252, ...) would otherwise turn the frame and the umlauts into others.
     // Character and attribute go in one call, so that no renderer (Wine's terminal output
     // among them) ever shows a text in the colours of what stood there before.
-    const SHORT width = size_.X;
-    const SHORT height = size_.Y;
-    bool known = shadow_.size() == static_cast<size_t>(width) * static_cast<size_t>(height);
+    const SHORT width = screen_.X;
+    const SHORT height = screen_.Y;
     COORD cursor = cursor_;
     std::vector<CHAR_INFO> cells;
     size_t done = 0;
@@ -259,22 +299,21 @@ void Win32Platform::WriteText(std::string_view bytes) {
         }
         // A chunk that changes any cell goes out whole: Wine's terminal output then carries
         // the text as written, not pieces of it.
-        bool changed = !known;
-        if (known) {
-            CHAR_INFO* row = &shadow_[static_cast<size_t>(cursor.Y) * width + cursor.X];
-            for (size_t i = 0; i < chunk && !changed; ++i) {
-                changed = row[i].Char.UnicodeChar != cells[i].Char.UnicodeChar ||
-                          row[i].Attributes != cells[i].Attributes;
-            }
-            std::copy(cells.begin(), cells.end(), row);
+        CHAR_INFO* row = &cells_[static_cast<size_t>(cursor.Y) * width + cursor.X];
+        bool changed = !consoleHoldsCells_;
+        for (size_t i = 0; i < chunk && !changed; ++i) {
+            changed = row[i].Char.UnicodeChar != cells[i].Char.UnicodeChar ||
+                      row[i].Attributes != cells[i].Attributes;
         }
-        if (changed) {
-            SMALL_RECT region{cursor.X, cursor.Y, static_cast<SHORT>(cursor.X + chunk - 1),
+        std::copy(cells.begin(), cells.end(), row);
+        // Only what the buffer holds: a pseudo console's may have shrunk below the screen.
+        const SHORT reach = static_cast<SHORT>(
+            std::min<size_t>(chunk, static_cast<size_t>(std::max(buffer_.X - cursor.X, 0))));
+        if (changed && cursor.Y < buffer_.Y && reach > 0) {
+            SMALL_RECT region{cursor.X, cursor.Y, static_cast<SHORT>(cursor.X + reach - 1),
                               cursor.Y};
-            if (!WriteConsoleOutputW(output_, cells.data(), COORD{static_cast<SHORT>(chunk), 1},
-                                     COORD{0, 0}, &region)) {
-                shadow_.clear();  // what the console holds now is not known
-                known = false;
+            if (!console_.WriteOutput(cells.data(), COORD{static_cast<SHORT>(chunk), 1}, &region)) {
+                consoleHoldsCells_ = false;  // what the console holds now is not known
             }
         }
         done += chunk;
@@ -291,9 +330,9 @@ void Win32Platform::ShowCursor(bool visible) {
     const int wanted = visible ? 1 : 0;
     if (visible) SyncCursor();
     if (cursorVisible_ == wanted) return;
-    if (cursorVisible_ < 0 && !GetConsoleCursorInfo(output_, &cursorInfo_)) return;
+    if (cursorVisible_ < 0 && !console_.GetCursorInfo(&cursorInfo_)) return;
     cursorInfo_.bVisible = visible ? TRUE : FALSE;
-    cursorVisible_ = SetConsoleCursorInfo(output_, &cursorInfo_) ? wanted : -1;
+    cursorVisible_ = console_.SetCursorInfo(cursorInfo_) ? wanted : -1;
 }
 
 void Win32Platform::EnableMouseInput() {
@@ -305,27 +344,32 @@ void Win32Platform::EnableMouseInput() {
     // same.
     const DWORD now = GetTickCount();
     if (!inputModeDue_ && now - inputModeReadAt_ < kInputModeLook) return;
+    const DWORD wanted = pseudo_ ? kPseudoInputMode : kInputMode;
+    // A pseudo console asks its terminal for mouse reports only when the mode changes to
+    // mouse input without Quick-Edit, which a console started that way never does: the mouse
+    // is switched off once first.
+    if (pseudo_ && !mouseReportsAsked_) {
+        mouseReportsAsked_ = true;
+        console_.SetInputMode(wanted & ~static_cast<DWORD>(ENABLE_MOUSE_INPUT));
+        console_.SetInputMode(wanted);
+    }
     DWORD mode = 0;
     constexpr DWORD kCompared = ~kInputModeReportOnly;
     const bool right =
-        (GetConsoleMode(input_, &mode) && (mode & kCompared) == (kInputMode & kCompared)) ||
-        SetConsoleMode(input_, kInputMode);
+        (console_.GetInputMode(&mode) && (mode & kCompared) == (wanted & kCompared)) ||
+        console_.SetInputMode(wanted);
     inputModeDue_ = !right;
     inputModeReadAt_ = now;
+    // The terminal's size changes come as records too, but only while the player reads input.
+    if (pseudo_) FollowBufferSize();
 }
 
 InputItem Win32Platform::ReadInputItem() {
     // The console cursor is right before any wait, so that a shown cursor blinks in place.
     SyncCursor();
+    INPUT_RECORD record;
     while (pending_.empty()) {
-        // Wine's console fetches the terminal's input only once the handle is waited on. The
-        // handle is signalled while records are pending, so a time-out means none are.
-        if (WaitForSingleObject(input_, 0) != WAIT_OBJECT_0) return {};
-        DWORD count = 0;
-        if (!GetNumberOfConsoleInputEvents(input_, &count) || count == 0) return {};
-        INPUT_RECORD record;
-        DWORD read = 0;
-        if (!ReadConsoleInputW(input_, &record, 1, &read) || read == 0) return {};
+        if (!console_.ReadPendingInput(&record)) return {};
         Translate(record);
     }
     InputItem item = std::move(pending_.front());
@@ -338,6 +382,12 @@ void Win32Platform::Translate(const INPUT_RECORD& record) {
     if (record.EventType == MOUSE_EVENT) TranslateMouse(record.Event.MouseEvent);
     if (record.EventType == FOCUS_EVENT && record.Event.FocusEvent.bSetFocus) {
         inputModeDue_ = true;
+    }
+    // A record with the size last seen costs nothing; a terminal may first report a size it
+    // then corrects, so the buffer itself is asked.
+    if (record.EventType == WINDOW_BUFFER_SIZE_EVENT && pseudo_) {
+        const COORD size = record.Event.WindowBufferSizeEvent.dwSize;
+        if (size.X != buffer_.X || size.Y != buffer_.Y) FollowBufferSize();
     }
 }
 

@@ -1,18 +1,12 @@
 // The Windows implementation of the platform seam: console, MCI, files, processes, time.
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
 #include <deque>
+#include <memory>
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/console_api.h"
 
 namespace varlo {
 
@@ -22,7 +16,10 @@ enum class SleepTimer { HighResolution, TimerPeriod };
 
 class Win32Platform final : public Platform {
   public:
+    // On the console this process is attached to.
     explicit Win32Platform(SleepTimer timer = SleepTimer::HighResolution);
+    // On the given console, which must outlive the platform.
+    explicit Win32Platform(ConsoleApi& console, SleepTimer timer = SleepTimer::HighResolution);
     ~Win32Platform() override;
     Win32Platform(const Win32Platform&) = delete;
     Win32Platform& operator=(const Win32Platform&) = delete;
@@ -64,30 +61,45 @@ class Win32Platform final : public Platform {
   private:
     // Reads buffer size and cursor from the console; false (nothing changed) when refused.
     bool ReadBufferInfo();
+    // The player's screen becomes size; the cells both have keep their content.
+    void ResizeScreen(COORD size);
     // Sets the console cursor to the player's cursor where it stands elsewhere.
     void SyncCursor();
     // Forgets what the console was last told; it is asked again or set again when needed.
     void ForgetConsoleState();
+    // A pseudo console's buffer follows its terminal: when it has another size than last
+    // seen, the whole buffer is cleared and the player's screen written again.
+    void FollowBufferSize();
     // Turns one console input record into the raw items it stands for (none, one, or
     // several: a repeated key, or a press and a release reported together).
     void Translate(const INPUT_RECORD& record);
     void TranslateKey(const KEY_EVENT_RECORD& key);
     void TranslateMouse(const MOUSE_EVENT_RECORD& mouse);
 
+    std::unique_ptr<ConsoleApi> ownConsole_;  // set when the platform opened the console
+    ConsoleApi& console_;
     // Every console call is a round trip to conhost through the wineserver under Wine, so
     // the platform keeps what it last set and calls only when something changes. The
     // console shows exactly what was written all the same: the cells that a write skips
     // already hold the same character and attribute.
-    HANDLE output_;
-    HANDLE input_;
+    //
+    // The screen is the top-left part of the buffer the player draws in: the whole buffer of
+    // a classic console (which the player sizes to 69 x 22), the top-left 69 x 22 of a
+    // pseudo console's, whose size the terminal keeps. Output beyond the buffer is dropped.
+    bool pseudo_ = false;       // a pseudo console, known from the start
+    bool screenFixed_ = false;  // the screen keeps its size (a pseudo console once sized)
     WORD attribute_ = 0x07;
-    COORD size_{69, 22};  // buffer size, read at start, by ClearScreen and by SetConsoleSize
+    WORD clearAttribute_ = 0x07;  // of the last ClearScreen, for a pseudo console's redraw
+    COORD buffer_{69, 22};        // buffer size, read at start, by ClearScreen and SetConsoleSize
+    COORD screen_{69, 22};        // the player's screen: the buffer, unless screenFixed_
     COORD cursor_{0, 0};  // the player's cursor, 0-based; the console's follows before waits
     COORD consoleCursor_{-1, -1};       // as last set on the console; -1: not known
-    std::vector<CHAR_INFO> shadow_;     // size_.X * size_.Y cells row by row; empty: not known
+    std::vector<CHAR_INFO> cells_;      // the player's screen, screen_.X * screen_.Y row by row
+    bool consoleHoldsCells_ = false;    // the console shows cells_ (where its buffer reaches)
     int consoleAttribute_ = -1;         // SetConsoleTextAttribute as last set; -1: not known
     int cursorVisible_ = -1;            // 0 hidden, 1 shown, -1 not known
     bool inputModeDue_ = true;          // the input mode is read at the next EnableMouseInput
+    bool mouseReportsAsked_ = false;    // a pseudo console's mouse input switched off and on
     DWORD inputModeReadAt_ = 0;         // GetTickCount of the last read that found it right
     CONSOLE_CURSOR_INFO cursorInfo_{};  // valid while cursorVisible_ is known
     DWORD buttons_ = 0;                 // dwButtonState of the previous mouse record
