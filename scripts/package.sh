@@ -3,7 +3,7 @@
 # build/package/ (without a name: the package, and the zip where the MinGW-w64 compiler is):
 #   varlo_<version>_<arch>.deb   the Debian package: the player, its manual pages (English and
 #                                German), README, copyright and desktop entry
-#   varlo-<version>-win64.zip    varlo.exe (stripped) and LIESMICH.txt
+#   varlo-<version>-win64.zip    varlo.exe (stripped), LIESMICH.txt and LICENSE.txt
 # Install the package with `sudo apt install ./build/package/varlo_*.deb`.
 #
 # The Debian package is made by dpkg-buildpackage from debian/: debhelper brings what Debian's
@@ -102,7 +102,8 @@ build_zip() {
     x86_64-w64-mingw32-strip -o "$stage/varlo.exe" "$build/varlo.exe"
     # Notepad and every other Windows editor: CRLF line ends.
     sed -e "s/@VERSION@/$version/" -e 's/$/\r/' dist/LIESMICH.txt > "$stage/LIESMICH.txt"
-    (cd "$stage" && zip -q -X "$zip" varlo.exe LIESMICH.txt)
+    sed -e 's/$/\r/' LICENSE > "$stage/LICENSE.txt"
+    (cd "$stage" && zip -q -X "$zip" varlo.exe LIESMICH.txt LICENSE.txt)
     unzip -l "$zip" | sed 's/^/    /'
 }
 

@@ -40,6 +40,34 @@ TEST(CellScreen, ConsoleColoursAsSgr) {
     for (const auto& [attribute, sgr] : cases) {
         EXPECT_EQ(CellScreen::SgrColours(attribute), sgr) << attribute;
     }
+    // The console's own colours where the terminal takes more than its palette: highlight,
+    // normal text, and both ends of the table.
+    const ColourDepth depths[] = {TerminalColourDepth("truecolor", "xterm-256color"),
+                                  TerminalColourDepth("24bit", nullptr),
+                                  TerminalColourDepth(nullptr, "xterm-256color"),
+                                  TerminalColourDepth("", "tmux-256color"),
+                                  TerminalColourDepth("yes", "xterm"),
+                                  TerminalColourDepth(nullptr, nullptr)};
+    std::string sgr;
+    for (ColourDepth depth : depths) {
+        for (uint16_t attribute : {0x79, 0x70, 0x0F}) {
+            sgr += CellScreen::SgrColours(attribute, depth) + (attribute == 0x0F ? "\n" : " ");
+        }
+    }
+    EXPECT_EQ(sgr,
+              "38;2;59;120;255;48;2;204;204;204 38;2;12;12;12;48;2;204;204;204 "
+              "38;2;242;242;242;48;2;12;12;12\n"
+              "38;2;59;120;255;48;2;204;204;204 38;2;12;12;12;48;2;204;204;204 "
+              "38;2;242;242;242;48;2;12;12;12\n"
+              "38;5;69;48;5;252 38;5;232;48;5;252 38;5;255;48;5;232\n"
+              "38;5;69;48;5;252 38;5;232;48;5;252 38;5;255;48;5;232\n"
+              "94;47 30;47 97;40\n94;47 30;47 97;40\n");
+    CellScreen s(1, 1);
+    s.SetColourDepth(ColourDepth::Palette256);
+    s.SetAttribute(0x79);
+    s.ShowCursor(false);
+    s.Write("x");
+    EXPECT_EQ(Render(s), "\x1b[0m\x1b[H\x1b[2J\x1b[38;5;69;48;5;252mx\x1b[?25l");
 }
 
 TEST(CellScreen, WritesOnlyChangedCellsAndNeverScrolls) {
@@ -196,11 +224,17 @@ TEST(PosixConsole, ATerminalNobodyReadsNeverHoldsThePlayerAndIsDrawnAnewWhenRead
     EXPECT_TRUE(hup.sa_handler == SIG_IGN && usr1.sa_handler != SIG_DFL);
     NoEngine engine;
     auto platform = std::make_unique<PosixPlatform>(engine, terminal);
-    // The player's place and size are asked of the terminal; one that stays smaller is refused.
+    // The player's size is asked of the terminal, its place not; a terminal that stays
+    // smaller is refused, and its size kept for the way back.
     platform->MoveConsoleWindow(10, 20);
     EXPECT_EQ(platform->SetConsoleSize(100, 22), 87u);
     const S asked = ReadPty(master, 50);
-    EXPECT_TRUE(asked.find("\x1b[3;10;20t") != S::npos && asked.find("\x1b[8;22;100t") != S::npos);
+    EXPECT_TRUE(asked.find("\x1b[3;") == S::npos && asked.find("\x1b[8;22;100t") != S::npos);
+    const auto refused = platform->SizeRefused();
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(std::tuple(refused->found.columns, refused->found.rows, refused->needed.columns,
+                         refused->needed.rows),
+              std::tuple(80, 24, 100, 22));
     EXPECT_EQ(platform->SetConsoleSize(69, 22), 0u);
     // Screens far beyond what the pty holds; a write that waits would hang this thread.
     const auto screens = [&](int count) {

@@ -92,7 +92,7 @@ lintian_clean() {
 windows_zip() {
     local listed stage="$VW_RUN/zip" dll bad=""
     listed=$(unzip -Z1 "$zip" | sort | tr '\n' ' ')
-    if [ "$listed" != "LIESMICH.txt varlo.exe " ]; then
+    if [ "$listed" != "LICENSE.txt LIESMICH.txt varlo.exe " ]; then
         echo "the zip holds: $listed"
         return 1
     fi
@@ -111,11 +111,12 @@ windows_zip() {
         echo "varlo.exe is not stripped"
         return 1
     fi
-    # For Notepad: CRLF line ends, both languages, the version.
-    if grep -qv $'\r$' "$stage/LIESMICH.txt"; then
-        echo "LIESMICH.txt has lines without CRLF"
+    # For Notepad: CRLF line ends, both languages, the version; the licence as in the sources.
+    if grep -qv $'\r$' "$stage/LIESMICH.txt" "$stage/LICENSE.txt"; then
+        echo "LIESMICH.txt or LICENSE.txt has lines without CRLF"
         return 1
     fi
+    [ "$(tr -d '\r' < "$stage/LICENSE.txt")" = "$(cat "$VW_ROOT/LICENSE")" ]
     grep -q "Varlo $version fuer Windows" "$stage/LIESMICH.txt"
     grep -q "Varlo $version for Windows" "$stage/LIESMICH.txt"
     echo "note: varlo.exe $(stat -c %s "$stage/varlo.exe") bytes, imports $(x86_64-w64-mingw32-objdump -p "$stage/varlo.exe" | awk '/DLL Name:/ {printf "%s ", $3}')"

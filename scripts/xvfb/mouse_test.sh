@@ -177,8 +177,8 @@ pause_and_continue() {
     # The pause reads clicks once its input has been flushed, when the blinking text starts.
     xv_wait_text 4 27 ">> Pause <<|<< Pause >>" 5 || return 1
     xv_click 5 48
-    # The fade-in takes about 1.2 s; the pause texts stay until the next full redraw. Only
-    # a running playback pass takes a volume click (the pause reads P, Esc and the symbol).
+    # The fade-in takes about 1.2 s; then the header shows "(P)ause" again. Only a running
+    # playback pass takes a volume click (the pause reads P, Esc and the symbol).
     sleep 2
     xv_click 5 14
     xv_wait_text 5 4 "(-)  5   (+)" 10 || return 1

@@ -25,6 +25,11 @@ constexpr int kSeparatorColumn = 6;
 // 29 hyphens with one blank between each two: 57 characters.
 constexpr const char* kSeparator = "- - - - - - - - - - - - - - - - - - - - - - - - - - - - -";
 
+// The playing state's legends, which the pause overwrites.
+constexpr const char* kDownPauseLegend = "Down in           (P)ause";  // "(P)ause" at 45-51
+// "(d)" at columns 22-24, "(m)" at 36-38, the pause symbol "II" at 48-49.
+constexpr const char* kDownKeysLegend = "    (d)           (m)         II    ";
+
 // What follows a fixed text of the layout.
 enum class Tail {
     None,
@@ -62,8 +67,8 @@ constexpr LayoutRow kScreenLayout[] = {
     {16, 1, "2)", 0, Tail::None},
     {19, 1, "3)", 0, Tail::None},
     {4, 6, " Volume", 0, Tail::None},
-    {4, 27, "Down in           (P)ause", 0, Tail::None},
-    {5, 18, "    (d)           (m)         II    ", 0, Tail::None},
+    {4, 27, kDownPauseLegend, 0, Tail::None},
+    {5, 18, kDownKeysLegend, 0, Tail::None},
 };
 
 // Centred on column 34; a text of 68 characters or more gets a column below 1, and the
@@ -133,6 +138,14 @@ void DrawListWindow(Context& ctx) {
         PrintLine(ctx, kSeparator);
     }
     ctx.screen.ScreenState = 3;
+}
+
+void DrawPlayingLegends(Context& ctx) {
+    Locate(ctx, 4, 27);
+    Print(ctx, kDownPauseLegend);
+    Locate(ctx, 5, 18);
+    Print(ctx, kDownKeysLegend);
+    RefreshFields(ctx);
 }
 
 void RefreshFields(Context& ctx) {

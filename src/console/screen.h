@@ -17,6 +17,10 @@ void DrawListWindow(Context& ctx);
 // The volume field at row 5, column 4 ("(+)" at column 13) and the Down field at column 27.
 // The only writes of a steady pass.
 void RefreshFields(Context& ctx);
+// Rows 4 and 5 as a full redraw shows them while a title plays: the "Down in" and "(P)ause"
+// legends, the (d) and (m) legends, the pause symbol and the two fields. Overwrites the pause
+// texts and the play symbol.
+void DrawPlayingLegends(Context& ctx);
 
 // Writes count blanks at row, column (the status texts of the playback commands).
 void BlankCells(Context& ctx, int row, int column, int count);

@@ -173,6 +173,8 @@ void ContinueAfterPause(Context& ctx) {
     ShowAt(ctx, 2, 45, "Fade in...  ");
     FadeIn(ctx);
     BlankCells(ctx, 2, 45, kStatusWidth);
+    // The header says what plays again: no pause text, "(P)ause", "II", the Down legends.
+    DrawPlayingLegends(ctx);
     FlushInput(ctx);
     ctx.input.InputKey.clear();
 }
@@ -213,8 +215,8 @@ PassFlow PauseAndContinue(Context& ctx) {
     MciStop(ctx.platform, m.MediaAlias);
     PublishNowPlaying(ctx, NowPlaying::State::Paused);
     BlankCells(ctx, 2, 45, kStatusWidth);
-    // Takes the (d) and (m) legends and the Down value; the value comes back with the next
-    // refresh, the legends with the next full redraw.
+    // Takes the (d) and (m) legends and the Down value while the pause stands; the header of
+    // the playing state comes back with the fade-in.
     BlankCells(ctx, 5, 20, 20);
     ShowAt(ctx, 4, 45, "(P)lay ");
     ShowAt(ctx, 5, 45, "   >   ");

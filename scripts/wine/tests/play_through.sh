@@ -53,6 +53,9 @@ vw_wait_text 4 27 ">> Pause <<|<< Pause >>"
 vw_key P
 vw_wait_text 2 45 "Fade in...  " 5
 vw_wait_text 2 45 "            " 5
+vw_wait_text 4 27 "Down in           (P)ause" 1
+vw_wait_text 5 18 "    (d)" 1
+vw_wait_text 5 36 "(m)         II    " 1
 
 # The list plays to its end; the cycle starts again with the sort prompt.
 vw_wait_text 3 2 "sortierung nach?: 1 Zufall   2 Titel   3 Interpreten" 40

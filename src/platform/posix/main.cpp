@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "app/program.h"
@@ -104,11 +106,15 @@ int main(int argc, char** argv) {
     }
     int code = 0;
     std::string last;
+    std::optional<varlo::RefusedSize> refused;
     {
         varlo::DesktopBus desktop;  // media keys and idle inhibition, where there is a desktop
         varlo::PosixPlatform platform(engine, terminal, &drive, &desktop);
+        platform.SetColourDepth(
+            varlo::TerminalColourDepth(std::getenv("COLORTERM"), std::getenv("TERM")));
         code = varlo::RunProgram(platform, varlo::TextToWindows1252(arguments));
         last = platform.ScreenText();
+        refused = platform.SizeRefused();
     }
     // A console keeps what the program showed last ("No sound device found!", an error
     // report); the alternate screen goes with the program, so its text follows on the
@@ -116,5 +122,15 @@ int main(int argc, char** argv) {
     terminal.Leave(last);
     varlo::Terminal::NoteSignalsIn(-1);
     if (shownErrors >= 0) dup2(shownErrors, STDERR_FILENO);
+    // The error report says only "Illegal function call": what to do about it goes where the
+    // player was started from, and the start failed.
+    if (refused) {
+        std::fprintf(stderr,
+                     "varlo: das Terminal hat %d \u00D7 %d Zeichen, Varlo braucht mindestens "
+                     "%d \u00D7 %d.\n",
+                     refused->found.columns, refused->found.rows, refused->needed.columns,
+                     refused->needed.rows);
+        return 1;
+    }
     return code;
 }

@@ -71,8 +71,7 @@ void PosixPlatform::Flush() {
     if (Terminal::TakeRepaint()) screen_.Invalidate();
     // A terminal that stopped reading gets nothing until it reads again, then all anew.
     if (!terminal_.Writable()) return;
-    std::string out = std::move(requests_);
-    requests_.clear();
+    std::string out;
     screen_.Render(out);
     if (!out.empty() && !terminal_.Write(out)) screen_.Invalidate();
 }
@@ -94,13 +93,11 @@ uint32_t PosixPlatform::SetConsoleSize(int columns, int rows) {
     screen_.Resize(fitted.columns, fitted.rows);
     // A smaller terminal is refused as Windows refuses a window larger than the screen; the
     // player's error report then stands in what there is.
-    if (fitted.columns < columns || fitted.rows < rows) return kSysInvalidParameter;
+    if (fitted.columns < columns || fitted.rows < rows) {
+        refused_ = RefusedSize{*size, TerminalSize{columns, rows}};
+        return kSysInvalidParameter;
+    }
     return 0;
-}
-
-void PosixPlatform::MoveConsoleWindow(int x, int y) {
-    // xterm's move request; elsewhere nothing moves.
-    requests_ += "\x1b[3;" + std::to_string(x) + ";" + std::to_string(y) + "t";
 }
 
 void PosixPlatform::EnableMouseInput() {

@@ -18,6 +18,12 @@
 
 namespace varlo {
 
+// A terminal smaller than the player's screen, as SetConsoleSize found it.
+struct RefusedSize {
+    TerminalSize found;
+    TerminalSize needed;
+};
+
 class PosixPlatform final : public Platform {
   public:
     // The terminal is entered (or not: the console then only goes to its output) by the
@@ -32,7 +38,10 @@ class PosixPlatform final : public Platform {
     PosixPlatform& operator=(const PosixPlatform&) = delete;
 
     uint32_t SetConsoleSize(int columns, int rows) override;
-    void MoveConsoleWindow(int x, int y) override;
+    // The terminal's window stays where its user put it: xterm's move request would move
+    // urxvt's window (and xterm's where window operations are allowed), and kitty and st log
+    // it as an error.
+    void MoveConsoleWindow(int, int) override {}
     void SetTextAttribute(uint16_t attribute) override { screen_.SetAttribute(attribute); }
     void ClearScreen() override { screen_.Clear(); }
     void SetCursor(int row, int column) override { screen_.SetCursor(row, column); }
@@ -64,15 +73,19 @@ class PosixPlatform final : public Platform {
 
     // What the screen shows, as text (see CellScreen::Text).
     std::string ScreenText() const { return screen_.Text(); }
+    // How the console's colours are sent to the terminal (see ColourDepth).
+    void SetColourDepth(ColourDepth depth) { screen_.SetColourDepth(depth); }
+    // The size of a terminal that SetConsoleSize refused, the last time it did.
+    std::optional<RefusedSize> SizeRefused() const { return refused_; }
 
   private:
-    // Sends what changed on the screen, and the window requests, with one write.
+    // Sends what changed on the screen with one write.
     void Flush();
 
     MediaEngine& engine_;
     Terminal& terminal_;
     CellScreen screen_;
-    std::string requests_;  // window requests for the next flush
+    std::optional<RefusedSize> refused_;
     InputDecoder decoder_;
     // When the last sleep ended on a terminal that had sent nothing; a read within kQuietFor
     // ms after takes that for its own look.

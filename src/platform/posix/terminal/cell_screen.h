@@ -12,6 +12,19 @@
 
 namespace varlo {
 
+// How the console's 16 colours reach the terminal. As palette entries 0 to 15 each terminal's
+// theme recolours them (light blue on light grey can come out pale blue on pale grey); as
+// colours of their own they look as on Windows, in the colours of its console.
+enum class ColourDepth : uint8_t {
+    Palette16,   // SGR 30-37, 90-97 and 40-47, 100-107: the theme's colours
+    Palette256,  // the nearest colours of xterm's 256-colour cube and grey ramp (16 to 255)
+    Direct,      // 24-bit colours
+};
+
+// What the terminal's environment says it takes: Direct for COLORTERM "truecolor" or "24bit",
+// Palette256 for a TERM ending in "256color", else Palette16. Null: the variable is not set.
+ColourDepth TerminalColourDepth(const char* colorterm, const char* term);
+
 class CellScreen {
   public:
     // The colours the terminal starts with, before the player sets any: SGR 0. Windows
@@ -25,6 +38,9 @@ class CellScreen {
     void Resize(int columns, int rows);
     int Columns() const { return columns_; }
     int Rows() const { return rows_; }
+
+    // From the next Render on; the cells already shown keep their colours until redrawn.
+    void SetColourDepth(ColourDepth depth) { depth_ = depth; }
 
     // The console's operations, as the platform seam describes them.
     void SetAttribute(uint16_t attribute) { attribute_ = attribute; }
@@ -46,8 +62,10 @@ class CellScreen {
     // rows at the bottom left out.
     std::string Text() const;
 
-    // SGR parameters of a console attribute: "94;47" for light blue on light grey.
-    static std::string SgrColours(uint16_t attribute);
+    // SGR parameters of a console attribute: "94;47" for light blue on light grey in the
+    // terminal's palette, "38;5;69;48;5;252" in 256 colours, "38;2;59;120;255;48;2;204;204;204"
+    // in 24-bit colours.
+    static std::string SgrColours(uint16_t attribute, ColourDepth depth = ColourDepth::Palette16);
 
   private:
     static constexpr int kGapLimit = 4;  // unchanged cells written rather than skipped
@@ -68,6 +86,7 @@ class CellScreen {
     bool known_ = false;
     bool changed_ = true;  // cells written since the last Render
     uint16_t attribute_ = kTerminalColours;
+    ColourDepth depth_ = ColourDepth::Palette16;
     int row_ = 0, column_ = 0;  // the player's cursor, 0-based
     bool cursorVisible_ = true;
     // The terminal's state as the last Render left it; -1: not known.
