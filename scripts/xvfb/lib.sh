@@ -32,9 +32,11 @@ xv_setup() {
     Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp > "$XV_RUN/xvfb.log" 2>&1 &
     XV_XVFB_PID=$!
     export DISPLAY=":$display"
+    # A busy machine may take several seconds to bring a new server up.
     local i
-    for i in $(seq 1 50); do
+    for i in $(seq 1 300); do
         xdpyinfo > /dev/null 2>&1 && break
+        kill -0 "$XV_XVFB_PID" 2> /dev/null || break
         sleep 0.1
     done
     xdpyinfo > /dev/null 2>&1 || {
