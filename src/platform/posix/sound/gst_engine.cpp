@@ -61,6 +61,13 @@ constexpr Clock::duration kSamplePeriod = std::chrono::milliseconds(500);
 // Streams whose thread still runs, closed ones included. A server that hangs holds each of
 // them; beyond this many an Open waits for one to end, within its wait.
 constexpr size_t kMaxStreamThreads = 4;
+// How long an Open first waits for the streams before it to be gone from the server. A
+// stream made while the one before it is still being taken down (its cork, its removal, the
+// sink's latency falling back and rising again for the new one) starts in the middle of the
+// sink's rewinds, and the server throws away up to the first 0.3 s of it: the first notes of
+// a title. Taking a stream down takes some 25 ms; a server that hangs holds it far longer,
+// and then the Open goes on after this wait, as before.
+constexpr auto kTeardownWait = std::chrono::seconds(1);
 constexpr uint32_t kLengthAhead = 60000;  // ms: see GstStream::Length
 // How long the count of audio outputs may take (see GstEngine::AudioOutputCount).
 constexpr auto kCountWait = std::chrono::seconds(5);
@@ -485,6 +492,8 @@ std::unique_ptr<MediaStream> GstEngine::Open(const std::string& path, uint32_t* 
     const Clock::time_point deadline = Clock::now() + openWait_;
     {
         std::unique_lock<std::mutex> lock(census_->mutex);
+        census_->changed.wait_until(lock, std::min(deadline, Clock::now() + kTeardownWait),
+                                    [&] { return census_->running == 0; });
         if (!census_->changed.wait_until(lock, deadline,
                                          [&] { return census_->running < kMaxStreamThreads; })) {
             return nullptr;
