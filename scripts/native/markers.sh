@@ -3,10 +3,11 @@
 # (WAV, MP3, FLAC and Ogg Vorbis in turn, 10 of each), each a 0.5 s start marker at 2000 Hz,
 # 3 s at 500 Hz and a 0.5 s end marker at 1000 Hz, while the null sink's monitor is recorded;
 # in the middle a title is skipped (key 1), and after the list the folder is changed and that
-# list sorted again, two titles each. gst-play-1.0 plays the same 40 files at the same time into
-# a second null sink of the same server, for comparison. Once on the machine as it is, once
-# with a busy loop on every core for the whole run. Every start and end marker of the player
-# must be heard for at least 0.45 s; gst-play's count is reported beside it.
+# list sorted again, two titles each. gst-play-1.0 plays the first 28 files (7 of each type)
+# at the same time into a second null sink of the same server, for comparison. Once on the
+# machine as it is, once with a busy loop on every core for the whole run. Every start and end
+# marker of the player must be heard for at least 0.45 s; gst-play's count is reported beside
+# it. A recording leaves out the times when nothing plays.
 #
 # The recordings keep the server's own latency (no --latency-msec): a recorder that asks for
 # 10 ms holds the sink at 10 ms, and then the sink has nothing to rewind when a stream starts.
