@@ -24,6 +24,8 @@ packages=(
                                            # parser, FluidSynth); video parsers for the rest
     timgm6mb-soundfont                     # .mid .midi: the General MIDI sound font
     ffmpeg                                 # test files of every type
+    gstreamer1.0-plugins-base-apps         # gst-play-1.0: the markers test's comparison, and
+                                           # the benchmarks' GStreamer without a screen
     libjmac-java default-jre-headless      # .ape test files (Monkey's Audio encoder, Java)
     pulseaudio pulseaudio-utils            # a null-sink sound device for Wine
     tmux                                   # the 69 x 22 terminal of the tests and the demo
@@ -36,7 +38,6 @@ packages=(
 )
 if [ "${1:-}" = bench ]; then
     packages+=(
-        gstreamer1.0-plugins-base-apps     # gst-play-1.0: GStreamer without a screen
         mpv mpg123                         # two other players of the same MP3
         gstreamer1.0-tools                 # gst-launch-1.0: a bare playbin with a tuned sink
     )

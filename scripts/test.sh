@@ -107,6 +107,8 @@ fi
 # Every media type of the scan played by the native player to its end.
 if [ -n "${built[native]:-}" ]; then
     run_suite native-formats bash scripts/wine/test_formats.sh native
+    # Every title heard whole, its first notes and its last, idle and with every core busy.
+    run_suite native-markers bash scripts/native/markers.sh
 fi
 # The Debian package and the Windows zip from release builds of their own: lintian, and the
 # package installed, played from PATH and removed without a trace.

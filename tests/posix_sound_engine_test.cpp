@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -121,6 +122,28 @@ TEST(GstEngine, PositionFollowsTheSoundBetweenTheSinksAnswers) {
     std::this_thread::sleep_for(Ms(100));
     const uint32_t stopped = stream->Position().value_or(0);
     Passes(700, [&] { EXPECT_EQ(stream->Position().value_or(0), stopped); });
+}
+
+// A title's stream is made only once the one before it has been taken down (made while the
+// server still took the old one down, its first notes were lost): never two at a time, though
+// taking each down waits 0.2 s for the piece in passage.
+TEST(GstEngine, OpensATitleOnlyOnceTheOneBeforeIsDown) {
+    SilentWav file(5);
+    GstEngine engine("identity sleep-time=200000 ! fakesink sync=true");
+    std::atomic<bool> done{false};
+    size_t most = 0;
+    std::thread watch([&] {
+        for (; !done; std::this_thread::sleep_for(Ms(1)))
+            most = std::max(most, engine.StreamThreads());
+    });
+    for (int title = 0; title < 3; ++title) {
+        std::unique_ptr<MediaStream> stream = Opened(engine, file);
+        if (stream) stream->Play();
+        std::this_thread::sleep_for(Ms(300));
+    }
+    done = true;
+    watch.join();
+    EXPECT_EQ(most, 1u);
 }
 
 // Opens that do not finish in time (a sink that takes a second for every piece, as a server

@@ -1,11 +1,13 @@
 # File names that Linux allows and Windows-1252 cannot show: a Polish, a Cyrillic and a quoted
-# name, and two names that show the same ("?ód? - Kapela"), each play to their end, none is
+# name, and two names that show the same ("?ód? - Kapela"), each play whole, from the start
+# marker to the end marker in a recording of the sink (scripts/native/markers.py), none is
 # "Can't open file!". Then the folder chooser in a folder of 2000 Cyrillic names answers each
 # key at once (it used to read the whole folder again for every "?" name: over 10 s a key).
 folder="$VW_RUN/names-media"
 titles=("Łódź - Kapela.wav" "Śódź - Kapela.wav" "Ночь - Хор.wav" 'Song "Live" - Band.wav'
     "Zebra - Ost.wav")
-vw_media_folder "$folder" 4 "${titles[@]}"
+mkdir -p "$folder"
+(cd "$folder" && python3 "$VW_ROOT/scripts/native/markers.py" make "${titles[@]}")
 big="$folder/Папки"
 mkdir -p "$big"
 python3 - "$big" << 'EOF'
@@ -17,41 +19,28 @@ for i in range(1, 21):
     os.mkdir(os.path.join(sys.argv[1], "Папка %02d" % i))
 EOF
 
+sound="$VW_RUN/names-sound.raw"
+parec -s "$VW_PULSE_SERVER" -d null.monitor --raw --format=s16le --rate=8000 --channels=1 \
+    > "$sound" 2> /dev/null &
+recorder=$!
+trap 'kill $recorder 2> /dev/null || true; vn_stop' EXIT
 vn_start names "$folder"
 vw_wait_text 3 2 "sortierung nach?:" 20
 player=$(pgrep -P "$(vw_tmux display-message -p -t "$VW_NAME" '#{pane_pid}')" -x varlo)
-
-# Which media files the player holds open, every 0.1 s, until the list has played.
-: > "$VW_DIR/open-files"
-(
-    while kill -0 "$player" 2> /dev/null; do
-        for fd in /proc/"$player"/fd/*; do
-            target=$(readlink "$fd" 2> /dev/null) || continue
-            case $target in "$folder"/*.wav) echo "$EPOCHREALTIME ${target##*/}" ;; esac
-        done >> "$VW_DIR/open-files"
-        sleep 0.1
-    done
-) &
-sampler=$!
+sleep 2 # a recording's first 2 s may miss a stream's start
 vw_key 2
 vw_wait_text 1 1 "╔" 10
 vw_wait_text 3 2 "sortierung nach?:" 60
-kill "$sampler" 2> /dev/null || true
+kill $recorder
 if grep -qaF "Can't open file!" "$VW_DIR/stream"; then
     echo "a title could not be opened"
     exit 1
 fi
-for title in "${titles[@]}"; do
-    # From the first look that found the file open to the last: 4 s of sound and the closing
-    # wait, 3.5 s at least.
-    span=$(grep -aF -- " $title" "$VW_DIR/open-files" | awk 'NR == 1 { first = $1 } { last = $1 }
-        END { printf "%.1f", NR ? last - first : 0 }')
-    echo "$title: open for $span s"
-    if awk -v s="$span" 'BEGIN { exit !(s < 3.5) }'; then
-        echo "\"$title\" did not play to its end"
-        exit 1
-    fi
-done
+python3 "$VW_ROOT/scripts/native/markers.py" measure "$sound" 8000 > "$VW_RUN/names-heard"
+python3 "$VW_ROOT/scripts/native/markers.py" count "$VW_RUN/names-heard" 0 wav wav wav wav wav || {
+    echo "a title was not heard whole: start and end markers, s: $(tr '\n' ' ' < "$VW_RUN/names-heard")"
+    exit 1
+}
 
 # The chooser: ms from a key to the first change of row 4 (the first slot), through tmux.
 row4() { vw_tmux capture-pane -p -t "$VW_NAME" -S 3 -E 3; }

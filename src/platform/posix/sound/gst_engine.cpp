@@ -28,6 +28,7 @@ struct StreamCensus {
     std::mutex mutex;
     std::condition_variable changed;
     size_t running = 0;
+    size_t closing = 0;  // of them, closed or given up: their pipeline is going down
 };
 
 namespace {
@@ -61,6 +62,13 @@ constexpr Clock::duration kSamplePeriod = std::chrono::milliseconds(500);
 // Streams whose thread still runs, closed ones included. A server that hangs holds each of
 // them; beyond this many an Open waits for one to end, within its wait.
 constexpr size_t kMaxStreamThreads = 4;
+// How long an Open first waits for the closed streams to be gone from the server. A
+// stream made while the one before it is still being taken down (its cork, its removal, the
+// sink's latency falling back and rising again for the new one) starts in the middle of the
+// sink's rewinds, and the server throws away up to the first 0.3 s of it: the first notes of
+// a title. Taking a stream down takes some 25 ms; a server that hangs holds it far longer,
+// and then the Open goes on after this wait, as before.
+constexpr auto kTeardownWait = std::chrono::seconds(1);
 constexpr uint32_t kLengthAhead = 60000;  // ms: see GstStream::Length
 // How long the count of audio outputs may take (see GstEngine::AudioOutputCount).
 constexpr auto kCountWait = std::chrono::seconds(5);
@@ -115,6 +123,8 @@ struct Channel {
     std::deque<std::pair<Order, uint32_t>> orders;
     std::optional<double> volume;  // the latest not yet set; earlier ones are passed over
     bool abandoned = false;        // Open gave up waiting: the stream closes as soon as it can
+    bool closing = false;          // counted among the census's closing ones
+    bool finished = false;         // the pipeline is down, the thread about to end
     enum class Open { Pending, Ready, Failed } open = Open::Pending;
     std::optional<uint32_t> duration;  // ms, once the pipeline knows it
     uint32_t position = 0;             // ms, as the sink answered last
@@ -124,6 +134,15 @@ struct Channel {
     bool sampleWanted = false;    // the player asked for a fresher answer, or the pipeline ended
     Clock::time_point sampledAt;  // of the last answer
 };
+
+// Counts a stream that is to close among the census's closing ones, unless its pipeline is down
+// already. The channel's mutex is held.
+void CountClosing(Channel& channel, StreamCensus& census) {
+    if (channel.finished || channel.closing) return;
+    channel.closing = true;
+    std::lock_guard<std::mutex> lock(census.mutex);
+    ++census.closing;
+}
 
 // The playbin of one file, on the stream's own thread, which alone touches it.
 class Pipeline {
@@ -380,8 +399,15 @@ void RunStream(std::shared_ptr<Channel> channel, std::shared_ptr<StreamCensus> c
         channel->opened.notify_all();
         if (ready) pipeline.Serve();
     }
+    bool counted = false;
+    {
+        std::lock_guard<std::mutex> lock(channel->mutex);
+        channel->finished = true;
+        counted = channel->closing;
+    }
     std::lock_guard<std::mutex> lock(census->mutex);
     --census->running;
+    if (counted) --census->closing;
     census->changed.notify_all();
 }
 
@@ -390,8 +416,15 @@ void RunStream(std::shared_ptr<Channel> channel, std::shared_ptr<StreamCensus> c
 // are therefore those of the order, not of its effect.
 class GstStream final : public MediaStream {
   public:
-    explicit GstStream(std::shared_ptr<Channel> channel) : channel_(std::move(channel)) {}
-    ~GstStream() override { Post(Order::Close); }
+    GstStream(std::shared_ptr<Channel> channel, std::shared_ptr<StreamCensus> census)
+        : channel_(std::move(channel)), census_(std::move(census)) {}
+    ~GstStream() override {
+        {
+            std::lock_guard<std::mutex> lock(channel_->mutex);
+            CountClosing(*channel_, *census_);
+        }
+        Post(Order::Close);
+    }
     GstStream(const GstStream&) = delete;
     GstStream& operator=(const GstStream&) = delete;
 
@@ -451,6 +484,7 @@ class GstStream final : public MediaStream {
     }
 
     std::shared_ptr<Channel> channel_;
+    std::shared_ptr<StreamCensus> census_;
 };
 
 }  // namespace
@@ -485,6 +519,8 @@ std::unique_ptr<MediaStream> GstEngine::Open(const std::string& path, uint32_t* 
     const Clock::time_point deadline = Clock::now() + openWait_;
     {
         std::unique_lock<std::mutex> lock(census_->mutex);
+        census_->changed.wait_until(lock, std::min(deadline, Clock::now() + kTeardownWait),
+                                    [&] { return census_->closing == 0; });
         if (!census_->changed.wait_until(lock, deadline,
                                          [&] { return census_->running < kMaxStreamThreads; })) {
             return nullptr;
@@ -505,11 +541,12 @@ std::unique_ptr<MediaStream> GstEngine::Open(const std::string& path, uint32_t* 
     if (channel->open == Channel::Open::Ready) {
         *error = kMciOk;
         lock.unlock();
-        return std::make_unique<GstStream>(std::move(channel));
+        return std::make_unique<GstStream>(std::move(channel), census_);
     }
     // Still prerolling (a server that does not answer): the thread closes the pipeline once
     // it gets the chance.
     channel->abandoned = true;
+    CountClosing(*channel, *census_);
     channel->orders.emplace_back(Order::Close, 0);
     lock.unlock();
     channel->ordered.notify_one();
