@@ -25,7 +25,8 @@ std::optional<int> MprisVolumeToUnits(double volume);
 
 class MprisService {
   public:
-    // clock: milliseconds as NowPlaying's positionTick counts them.
+    // clock: milliseconds as NowPlaying's positionTick counts them. Without a bus (null) the
+    // service only answers the calls below.
     MprisService(GDBusConnection* bus, std::function<uint32_t()> clock);
     ~MprisService();
     MprisService(const MprisService&) = delete;
@@ -37,6 +38,13 @@ class MprisService {
 
     // The oldest command not yet read.
     std::optional<InputItem> TakeCommand();
+
+    // What the bus's calls come to, whatever a client sends: a method of either interface
+    // (false: refused as not supported), a property's value (null: no such property), a
+    // property set (the error's text, null when taken).
+    bool Call(const std::string& method);
+    GVariant* Property(const std::string& name) const;
+    const char* Set(const std::string& property, GVariant* value);
 
   private:
     static void MethodCall(GDBusConnection* bus, const gchar* sender, const gchar* path,
@@ -52,7 +60,6 @@ class MprisService {
     static void NameAcquired(GDBusConnection* bus, const gchar* name, gpointer self);
 
     void Queue(RemoteCommand command, int volume = 0);
-    GVariant* Property(const std::string& name) const;
     GVariant* Metadata() const;
 
     GDBusConnection* bus_;

@@ -35,6 +35,9 @@ class InputDecoder {
     void Feed(std::string_view bytes, uint32_t nowMs);
     // The oldest item decoded and not yet taken.
     std::optional<InputItem> Next();
+    // The bytes held of an incomplete sequence or character: a few dozen at most, whatever
+    // was fed.
+    size_t PendingBytes() const { return pending_.size(); }
 
   private:
     struct Token {
