@@ -1,13 +1,6 @@
-// A broken invariant of a fuzz target: a finding, with the input saved by libFuzzer.
+// A broken invariant of a fuzz target: a finding, its input saved by libFuzzer.
 #pragma once
-
 #include <cstdio>
 #include <cstdlib>
-
-#define FUZZ_CHECK(condition)                                                    \
-    do {                                                                         \
-        if (!(condition)) {                                                      \
-            std::fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                        \
-        }                                                                        \
-    } while (0)
+#define FUZZ_CHECK(c) \
+    ((c) ? void() : (std::fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #c), std::abort()))

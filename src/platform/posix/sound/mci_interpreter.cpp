@@ -22,12 +22,11 @@ std::string Upper(std::string text) {
 }
 
 // The word of a command that begins at or after *at, and *at moved past it; false when
-// there is none. Blanks alone part words: a tab belongs to a word, as it may to a folder's
-// name in the open command's unquoted path. A word in double quotes may hold blanks (the
-// open command's path); an unclosed quote runs to the end.
+// there is none. A word in double quotes may hold blanks (the open command's path); an
+// unclosed quote runs to the end.
 bool NextWord(std::string_view command, size_t* at, std::string_view* word) {
     size_t i = *at;
-    while (i < command.size() && command[i] == ' ') ++i;
+    while (i < command.size() && (command[i] == ' ' || command[i] == '\t')) ++i;
     if (i == command.size()) return false;
     if (command[i] == '"') {
         const size_t close = std::min(command.find('"', i + 1), command.size());
@@ -36,7 +35,7 @@ bool NextWord(std::string_view command, size_t* at, std::string_view* word) {
         return true;
     }
     size_t end = i;
-    while (end < command.size() && command[end] != ' ') ++end;
+    while (end < command.size() && command[end] != ' ' && command[end] != '\t') ++end;
     *word = command.substr(i, end - i);
     *at = end;
     return true;
@@ -57,13 +56,14 @@ std::vector<std::string> Words(std::string_view command) {
 bool QuotesAroundPathOnly(std::string_view command) {
     const size_t first = command.find('"');
     if (first == std::string::npos) return true;
-    const size_t verb = command.find_first_not_of(' ');
-    if (command.find_first_not_of(' ', command.find(' ', verb)) != first) return false;
+    const size_t verb = command.find_first_not_of(" \t");
+    if (command.find_first_not_of(" \t", command.find_first_of(" \t", verb)) != first) return false;
     const size_t second = command.find('"', first + 1);
     if (second == std::string::npos || command.find('"', second + 1) != std::string::npos) {
         return false;
     }
-    return second + 1 == command.size() || command[second + 1] == ' ';
+    return second + 1 == command.size() || command[second + 1] == ' ' ||
+           command[second + 1] == '\t';
 }
 
 // The first words of a command, seen in place: every command but open (the status queries
