@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 
 #include "platform/posix/desktop/mpris_service.h"
 
@@ -22,38 +23,19 @@ TEST(Mpris, VolumeInUnitsClampedNoNumberRefused) {
 // Every property as a client reads it, and the commands a client's calls leave for the player.
 TEST(Mpris, PropertiesAndCommandsAsAClientSeesThem) {
     MprisService service(nullptr, [] { return 1500u; });
-    service.Publish({NowPlaying::State::Playing, 3,
-                     "\xDC"
-                     "ber",
-                     "K\xF6nig", "a.mp3", 5000, 1000, 1200, 700, 1},
-                    "file:///m/a.mp3");
+    service.Publish(
+        {NowPlaying::State::Playing, 3, "\334ber", "K\366nig", "a.mp3", 5000, 1000, 1200, 700, 1},
+        "file:///m/a.mp3");
+    std::istringstream names(
+        "CanQuit CanRaise HasTrackList Identity DesktopEntry SupportedUriSchemes "
+        "SupportedMimeTypes PlaybackStatus LoopStatus Rate Shuffle Metadata Volume Position "
+        "MinimumRate MaximumRate "
+        "CanGoNext CanGoPrevious CanPlay CanPause CanSeek CanControl Fullscreen");
     std::string answers;
-    for (const char* name : {"CanQuit",
-                             "CanRaise",
-                             "HasTrackList",
-                             "Identity",
-                             "DesktopEntry",
-                             "SupportedUriSchemes",
-                             "SupportedMimeTypes",
-                             "PlaybackStatus",
-                             "LoopStatus",
-                             "Rate",
-                             "Shuffle",
-                             "Metadata",
-                             "Volume",
-                             "Position",
-                             "MinimumRate",
-                             "MaximumRate",
-                             "CanGoNext",
-                             "CanGoPrevious",
-                             "CanPlay",
-                             "CanPause",
-                             "CanSeek",
-                             "CanControl",
-                             "Fullscreen"}) {
+    for (std::string name; names >> name;) {
         GVariant* value = service.Property(name);
         gchar* text = value ? g_variant_print(g_variant_ref_sink(value), FALSE) : nullptr;
-        answers += std::string(name) + "=" + (text ? text : "-") + "\n";
+        answers += name + "=" + (text ? text : "-") + "\n";
         g_free(text);
         if (value) g_variant_unref(value);
     }
