@@ -80,5 +80,37 @@ Fullscreen=-
     EXPECT_EQ(commands, "6:250 1:0 2:0 3:0 5:0 4:0 ");
 }
 
+// What a client introspects, and each property answered in the type it declares there.
+TEST(Mpris, InterfacesAsIntrospected) {
+    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(MprisIntrospection(), nullptr);
+    ASSERT_NE(node, nullptr);
+    MprisService service(nullptr, [] { return 0u; });
+    std::string seen;
+    for (GDBusInterfaceInfo** i = node->interfaces; *i; ++i) {
+        seen += std::string((*i)->name) + ":";
+        for (GDBusMethodInfo** m = (*i)->methods; *m; ++m) {
+            seen += std::string(" ") + (*m)->name + "(";
+            for (GDBusArgInfo** a = (*m)->in_args; *a; ++a) {
+                seen += std::string(" ") + (*a)->name + ":" + (*a)->signature;
+            }
+            seen += ")";
+        }
+        for (GDBusPropertyInfo** p = (*i)->properties; *p; ++p) {
+            GVariant* value = g_variant_ref_sink(service.Property((*p)->name));
+            EXPECT_STREQ(g_variant_get_type_string(value), (*p)->signature) << (*p)->name;
+            g_variant_unref(value);
+            seen += std::string(" ") + (*p)->name +
+                    ((*p)->flags & G_DBUS_PROPERTY_INFO_FLAGS_WRITABLE ? "=" : "");
+        }
+        seen += "\n";
+    }
+    g_dbus_node_info_unref(node);
+    EXPECT_EQ(
+        seen,
+        R"(org.mpris.MediaPlayer2: Raise() Quit() CanQuit CanRaise HasTrackList Identity DesktopEntry SupportedUriSchemes SupportedMimeTypes
+org.mpris.MediaPlayer2.Player: Next() Previous() Pause() PlayPause() Stop() Play() Seek( Offset:x) SetPosition( TrackId:o Position:x) OpenUri( Uri:s) PlaybackStatus LoopStatus Rate Shuffle Metadata Volume= Position MinimumRate MaximumRate CanGoNext CanGoPrevious CanPlay CanPause CanSeek CanControl
+)");
+}
+
 }  // namespace
 }  // namespace varlo

@@ -116,6 +116,10 @@ GVariant* EmptyStrings() {
 
 }  // namespace
 
+const char* MprisIntrospection() {
+    return kIntrospection;
+}
+
 std::optional<int> MprisVolumeToUnits(double volume) {
     if (std::isnan(volume)) return std::nullopt;
     return static_cast<int>(std::lround(std::clamp(volume, 0.0, 1.0) * 1000));

@@ -19,6 +19,12 @@
 
 namespace varlo {
 
+// The two interfaces as the service offers them: D-Bus introspection XML.
+const char* MprisIntrospection();
+
+// The two interfaces as the service offers them: D-Bus introspection XML.
+const char* MprisIntrospection();
+
 // The MPRIS volume (0.0 to 1.0) in MCI volume units, as the player's keys count them (the
 // screen shows units / 100): nothing for a value that is no number.
 std::optional<int> MprisVolumeToUnits(double volume);
