@@ -89,6 +89,8 @@ TEST(InputDecoder, KeysAndSequences) {
         {"\x1b[?1;2c\x1b[200~\x1b[99~\x1b[1;2$x\x1b[<64;10;5M\x1b[<65;1;1M\x1b[97u\x1bO5z"
          "\x1b\xC3\xA4\x1b[E\x1b[12\x03q",
          "<3> q"},
+        // a sequence longer than any key's, its final byte too
+        {"\x1b[" + std::string(70, '9') + "D\x1bO" + std::string(70, '1') + "Pq", "q"},
         // an incomplete sequence at the end is dropped once it waited
         {"a\x1b[1;", "a"},
         {"\x1b[<0;5", ""},
