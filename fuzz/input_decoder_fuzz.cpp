@@ -18,8 +18,10 @@ static Items Decode(std::string_view bytes, size_t piece) {
         const bool end = at >= bytes.size();
         decoder.Feed(end ? "" : bytes.substr(at, piece), end ? 2000 : 1000);
         FUZZ_CHECK(decoder.PendingBytes() < 128);
+        if (!end) continue;
+        // Taken at the end: moves in a row waiting to be taken are one move.
         while (auto item = decoder.Next()) items.emplace_back(item->bytes, item->column, item->row);
-        if (end) return items;
+        return items;
     }
 }
 
