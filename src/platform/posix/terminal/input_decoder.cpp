@@ -345,7 +345,8 @@ InputDecoder::Token InputDecoder::ParseEscape(std::string_view bytes, uint32_t n
         // Alt + a character the US layout has no key for: nothing, the character included.
         const Token character = Parse(bytes.substr(1), nowMs);
         if (character.used == 0) return {};
-        return {character.used + 1, std::nullopt, character.opensString, character.eightBit};
+        return {character.used + 1, std::nullopt, character.opensString, character.eightBit,
+                character.overlong};
     }
     return {2, AltKey(next)};
 }
