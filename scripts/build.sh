@@ -5,6 +5,8 @@
 #   build/native  core, unit tests and benchmarks for this machine
 #   build/asan    the same with AddressSanitizer and UndefinedBehaviorSanitizer
 #   build/mingw   varlo.exe and the companion programs for 64-bit Windows
+#   build/fuzz    the fuzz targets of fuzz/ (clang, libFuzzer, the sanitizers); not built
+#                 when no configuration is named
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -29,8 +31,12 @@ for config in "${configs[@]}"; do
         native) cmake -S . -B build/native ;;
         asan) cmake -S . -B build/asan -DVARLO_SANITIZE=ON ;;
         mingw) cmake -S . -B build/mingw -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" ;;
+        fuzz)
+            cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DVARLO_FUZZ=ON \
+                -DVARLO_TESTS=OFF -DVARLO_BENCH=OFF
+            ;;
         *)
-            echo "unknown configuration $config (native, asan, mingw)"
+            echo "unknown configuration $config (native, asan, mingw, fuzz)"
             exit 2
             ;;
     esac

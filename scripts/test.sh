@@ -1,7 +1,8 @@
 #!/bin/bash
 # test.sh: sets up the machine, builds all three configurations and runs every test: the unit
-# tests natively and under the sanitizers, the check that varlo.exe needs only DLLs of
-# Windows itself, the Wine tests of the real program, and the tests of the native player.
+# tests natively and under the sanitizers, the fuzz targets briefly (scripts/fuzz.sh), the
+# check that varlo.exe needs only DLLs of Windows itself, the Wine tests of the real program,
+# and the tests of the native player.
 # Ends with "total: N passed, M failed" and a non-zero exit code when anything failed.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -88,6 +89,8 @@ run_suite() {
         failed=$((failed + ${bad%% failed}))
     fi
 }
+# Every fuzz target for 15 s over its seeds, the findings of the past among them.
+run_suite fuzz bash scripts/fuzz.sh 15
 if [ -n "${built[mingw]:-}" ]; then
     # The Win32 platform on stand-in consoles (a pseudo console's rules), under Wine.
     run_suite win32-units bash scripts/wine/test_win32_units.sh

@@ -1,7 +1,9 @@
-// The desktop side's own conversions: the MPRIS volume in the player's units.
+// The desktop side's own conversions: the MPRIS volume in the player's units; what the MPRIS
+// service answers and queues, without a bus.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 
 #include "platform/posix/desktop/mpris_service.h"
 
@@ -16,6 +18,98 @@ TEST(Mpris, VolumeInUnitsClampedNoNumberRefused) {
     }
     EXPECT_EQ(units, "0 0 50 700 999 1000 1000 1000 ");
     EXPECT_FALSE(MprisVolumeToUnits(std::nan("")));
+}
+
+// Every property as a client reads it, and the commands a client's calls leave for the player.
+TEST(Mpris, PropertiesAndCommandsAsAClientSeesThem) {
+    MprisService service(nullptr, [] { return 1500u; });
+    service.Publish(
+        {NowPlaying::State::Playing, 3, "\334ber", "K\366nig", "a.mp3", 5000, 1000, 1200, 700, 1},
+        "file:///m/a.mp3");
+    std::istringstream names(
+        "CanQuit CanRaise HasTrackList Identity DesktopEntry SupportedUriSchemes "
+        "SupportedMimeTypes PlaybackStatus LoopStatus Rate Shuffle Metadata Volume Position "
+        "MinimumRate MaximumRate "
+        "CanGoNext CanGoPrevious CanPlay CanPause CanSeek CanControl Fullscreen");
+    std::string answers;
+    for (std::string name; names >> name;) {
+        GVariant* value = service.Property(name);
+        gchar* text = value ? g_variant_print(g_variant_ref_sink(value), FALSE) : nullptr;
+        answers += name + "=" + (text ? text : "-") + "\n";
+        g_free(text);
+        if (value) g_variant_unref(value);
+    }
+    EXPECT_EQ(answers, R"(CanQuit=true
+CanRaise=false
+HasTrackList=false
+Identity='Varlo'
+DesktopEntry='varlo'
+SupportedUriSchemes=[]
+SupportedMimeTypes=[]
+PlaybackStatus='Playing'
+LoopStatus='Playlist'
+Rate=1.0
+Shuffle=true
+Metadata={'mpris:trackid': <objectpath '/de/varlo/Title/3'>, 'xesam:title': <'Über'>, 'xesam:artist': <['König']>, 'mpris:length': <int64 5000000>, 'xesam:url': <'file:///m/a.mp3'>}
+Volume=0.69999999999999996
+Position=1300000
+MinimumRate=1.0
+MaximumRate=1.0
+CanGoNext=true
+CanGoPrevious=false
+CanPlay=true
+CanPause=true
+CanSeek=false
+CanControl=true
+Fullscreen=-
+)");
+    GVariant* volume = g_variant_ref_sink(g_variant_new_double(0.25));
+    EXPECT_EQ(service.Set("Volume", volume), nullptr);
+    EXPECT_NE(service.Set("Rate", volume), nullptr);
+    g_variant_unref(volume);
+    for (const char* method : {"Next", "Raise", "PlayPause", "Play", "Pause", "Stop", "Quit",
+                               "Previous", "Seek", "Next"}) {
+        EXPECT_TRUE(service.Call(method)) << method;
+    }
+    EXPECT_FALSE(service.Call("OpenUri"));
+    std::string commands;  // each command once, where it came last
+    while (const std::optional<InputItem> c = service.TakeCommand()) {
+        commands +=
+            std::to_string(static_cast<int>(c->remote)) + ":" + std::to_string(c->volume) + " ";
+    }
+    EXPECT_EQ(commands, "6:250 1:0 2:0 3:0 5:0 4:0 ");
+}
+
+// What a client introspects, and each property answered in the type it declares there.
+TEST(Mpris, InterfacesAsIntrospected) {
+    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(MprisIntrospection(), nullptr);
+    ASSERT_NE(node, nullptr);
+    MprisService service(nullptr, [] { return 0u; });
+    std::string seen;
+    for (GDBusInterfaceInfo** i = node->interfaces; *i; ++i) {
+        seen += std::string((*i)->name) + ":";
+        for (GDBusMethodInfo** m = (*i)->methods; *m; ++m) {
+            seen += std::string(" ") + (*m)->name + "(";
+            for (GDBusArgInfo** a = (*m)->in_args; *a; ++a) {
+                seen += std::string(" ") + (*a)->name + ":" + (*a)->signature;
+            }
+            seen += ")";
+        }
+        for (GDBusPropertyInfo** p = (*i)->properties; *p; ++p) {
+            GVariant* value = g_variant_ref_sink(service.Property((*p)->name));
+            EXPECT_STREQ(g_variant_get_type_string(value), (*p)->signature) << (*p)->name;
+            g_variant_unref(value);
+            seen += std::string(" ") + (*p)->name +
+                    ((*p)->flags & G_DBUS_PROPERTY_INFO_FLAGS_WRITABLE ? "=" : "");
+        }
+        seen += "\n";
+    }
+    g_dbus_node_info_unref(node);
+    EXPECT_EQ(
+        seen,
+        R"(org.mpris.MediaPlayer2: Raise() Quit() CanQuit CanRaise HasTrackList Identity DesktopEntry SupportedUriSchemes SupportedMimeTypes
+org.mpris.MediaPlayer2.Player: Next() Previous() Pause() PlayPause() Stop() Play() Seek( Offset:x) SetPosition( TrackId:o Position:x) OpenUri( Uri:s) PlaybackStatus LoopStatus Rate Shuffle Metadata Volume= Position MinimumRate MaximumRate CanGoNext CanGoPrevious CanPlay CanPause CanSeek CanControl
+)");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
@@ -265,6 +266,16 @@ TEST_F(PowerDrive, StartedCommandsAreWatched) {
     EXPECT_NE(Read(root + "/C/varlo.log").find("Zugriff verweigert"), S::npos);
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     EXPECT_LE(waitpid(-1, nullptr, WNOHANG), 0);  // no child left unreaped
+    // Children the system reaps itself (SIGCHLD ignored) have ended: no wait for the watch.
+    settings.watchMilliseconds = 3000;
+    settings.powerOffCommand = "/bin/true";
+    DriveView mounted;
+    SystemDrive drive = Ready(mounted);
+    const auto ignored = signal(SIGCHLD, SIG_IGN);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(drive.Start("C:\\Windows\\system32\\shutdown.exe /s", mounted, root), 0u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+    signal(SIGCHLD, ignored);
 }
 
 // A drive that others could change is no drive at all; inside it no symlink is followed.

@@ -108,6 +108,13 @@ TEST_F(PosixFilesTest, InsideAFolderOfAConvertedNameRelativeAndAbsolutePathsWork
     EXPECT_EQ(Listing("*.*"), ".:10 ..:10 a b.mp3:20 ");
     ASSERT_EQ(files.ChangeFolder(".."), 0u);
     EXPECT_EQ(Listing("b.mp3"), "b.mp3:20 ");
+    // The short path through a folder shown as "?" leads back; a folder holding a quote,
+    // which would end the open command's path, has none.
+    EXPECT_NE(files.ShortPathName(files.CurrentFolder() + "\\?\\a b.mp3", shortPath), 0u);
+    EXPECT_EQ(files.ToPosix(shortPath).value_or(""), Path(kMiddle + "/a b.mp3"));
+    mkdir(Path("Fol\"der").c_str(), 0755);
+    std::ofstream(Path("Fol\"der/a.mp3")) << "data";
+    EXPECT_EQ(files.ShortPathName("Fol\"der\\a.mp3", shortPath), 0u);
 }
 
 TEST_F(PosixFilesTest, WritesATextFile) {

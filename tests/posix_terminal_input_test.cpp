@@ -60,6 +60,8 @@ TEST(InputDecoder, KeysAndSequences) {
         {"aZ \xC3\xA4\xE2\x82\xAC\xC3\x9F", "a Z   <228> <128> <223>"},
         {"\xE6\x97\xA5\xF0\x9F\x8E\xB5", "? ?"},
         {"\xFF\xC3(\xED\xA0\x80\xC0\xAFx", "( x"},
+        // the last continuation byte; a byte that begins no character takes nothing after it
+        {"\xC2\xBF\xC3\xBF\xF5\x90x\x9Cy\xC0\x9Bz", "<191> <255> y"},
         // Enter, Backspace as DEL and as ^H, Tab, Ctrl + letter; NUL is nothing
         {"\r\x7F\b\t\x01\x1A", "<13> <8> <8> <9> <1> <26>"},
         {std::string("\0q", 2), "q"},
@@ -79,6 +81,7 @@ TEST(InputDecoder, KeysAndSequences) {
         {"\x1b\x1b[A\x1b\x1bOP", "#72 #59"},
         // Esc Esc; ESC [ and ESC O that end there are Alt + [ and Alt + O
         {"\x1b\x1b", "<27> <27>"},
+        {"\x1b\x1b[", "<27> #26"},
         {"\x1b[", "#26"},
         {"\x1bO", "#24"},
         // unknown sequences go whole: replies, bracketed paste marks, wheel, kitty keys,
@@ -86,6 +89,8 @@ TEST(InputDecoder, KeysAndSequences) {
         {"\x1b[?1;2c\x1b[200~\x1b[99~\x1b[1;2$x\x1b[<64;10;5M\x1b[<65;1;1M\x1b[97u\x1bO5z"
          "\x1b\xC3\xA4\x1b[E\x1b[12\x03q",
          "<3> q"},
+        // a sequence longer than any key's, its final byte too
+        {"\x1b[" + std::string(70, '9') + "D\x1bO" + std::string(70, '1') + "Pq", "q"},
         // an incomplete sequence at the end is dropped once it waited
         {"a\x1b[1;", "a"},
         {"\x1b[<0;5", ""},

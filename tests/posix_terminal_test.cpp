@@ -169,6 +169,12 @@ TEST(Terminal, TakenAndGivenBackAsItWas) {
     tcgetattr(pty.slave, &raw);
     EXPECT_EQ(raw.c_lflag & (ICANON | ECHO | ISIG), tcflag_t{ISIG});  // Ctrl+C stays a signal
     EXPECT_EQ((raw.c_iflag & (ICRNL | IXON)) | (raw.c_oflag & OPOST), 0u);
+    EXPECT_EQ(raw.c_cc[VMIN] + raw.c_cc[VTIME], 0);  // a read never waits
+    // While one handler gives the terminal back, the others wait.
+    struct sigaction handler {};
+    sigaction(SIGTERM, nullptr, &handler);
+    EXPECT_TRUE(sigismember(&handler.sa_mask, SIGINT) && sigismember(&handler.sa_mask, SIGTSTP) &&
+                sigismember(&handler.sa_mask, SIGHUP) && sigismember(&handler.sa_mask, SIGRTMIN));
     terminal.ReportMouse();
     terminal.RequestSize(69, 22);
     EXPECT_FALSE(Terminal::TakeRepaint());

@@ -49,10 +49,11 @@ std::string Number(uint32_t value) {
 }
 
 // The path as it goes into the open command. A path that still holds a blank (8.3 names
-// switched off on the volume, so the short form is the long path) is put in double quotes:
-// unquoted, MCI would cut it at the blank and every "Title - Interpreter" name would fail.
+// switched off on the volume, so the short form is the long path) or a tab (a folder's name
+// on a POSIX disk) is put in double quotes: unquoted, MCI would cut it there and every
+// "Title - Interpreter" name would fail.
 std::string OpenPath(const std::string& shortPath) {
-    if (shortPath.find(' ') == std::string::npos) return shortPath;
+    if (shortPath.find_first_of(" \t") == std::string::npos) return shortPath;
     return "\"" + shortPath + "\"";
 }
 

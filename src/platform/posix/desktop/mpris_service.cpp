@@ -116,13 +116,18 @@ GVariant* EmptyStrings() {
 
 }  // namespace
 
+const char* MprisIntrospection() {
+    return kIntrospection;
+}
+
 std::optional<int> MprisVolumeToUnits(double volume) {
     if (std::isnan(volume)) return std::nullopt;
     return static_cast<int>(std::lround(std::clamp(volume, 0.0, 1.0) * 1000));
 }
 
 MprisService::MprisService(GDBusConnection* bus, std::function<uint32_t()> clock)
-    : bus_(G_DBUS_CONNECTION(g_object_ref(bus))), clock_(std::move(clock)) {
+    : bus_(bus ? G_DBUS_CONNECTION(g_object_ref(bus)) : nullptr), clock_(std::move(clock)) {
+    if (!bus_) return;
     static const GDBusInterfaceVTable vtable = {MethodCall, GetProperty, SetProperty, {}};
     GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kIntrospection, nullptr);
     rootId_ = g_dbus_connection_register_object(bus_, kObjectPath, node->interfaces[0], &vtable,
@@ -138,7 +143,7 @@ MprisService::~MprisService() {
     if (nameId_) g_bus_unown_name(nameId_);
     if (rootId_) g_dbus_connection_unregister_object(bus_, rootId_);
     if (playerId_) g_dbus_connection_unregister_object(bus_, playerId_);
-    g_object_unref(bus_);
+    if (bus_) g_object_unref(bus_);
 }
 
 void MprisService::NameAcquired(GDBusConnection*, const gchar*, gpointer data) {
@@ -178,8 +183,16 @@ std::optional<InputItem> MprisService::TakeCommand() {
 void MprisService::MethodCall(GDBusConnection*, const gchar*, const gchar*, const gchar*,
                               const gchar* method, GVariant*, GDBusMethodInvocation* invocation,
                               gpointer data) {
-    auto* self = static_cast<MprisService*>(data);
     // The arguments' types have been checked against the interface by GIO already.
+    if (!static_cast<MprisService*>(data)->Call(method)) {
+        g_dbus_method_invocation_return_error(invocation, G_DBUS_ERROR, G_DBUS_ERROR_NOT_SUPPORTED,
+                                              "Varlo plays the titles of its folder");
+        return;
+    }
+    g_dbus_method_invocation_return_value(invocation, nullptr);
+}
+
+bool MprisService::Call(const std::string& method) {
     struct Route {
         const char* method;
         RemoteCommand command;
@@ -192,17 +205,12 @@ void MprisService::MethodCall(GDBusConnection*, const gchar*, const gchar*, cons
         {"Next", RemoteCommand::Next},            //
         {"Quit", RemoteCommand::Quit},            //
     };
-    const std::string name = method;
-    if (name == "OpenUri") {
-        g_dbus_method_invocation_return_error(invocation, G_DBUS_ERROR, G_DBUS_ERROR_NOT_SUPPORTED,
-                                              "Varlo plays the titles of its folder");
-        return;
-    }
+    if (method == "OpenUri") return false;
     for (const Route& route : kRoutes) {
-        if (name == route.method) self->Queue(route.command);
+        if (method == route.method) Queue(route.command);
     }
     // Raise, Previous, Seek and SetPosition: nothing to do, as their Can... properties say.
-    g_dbus_method_invocation_return_value(invocation, nullptr);
+    return true;
 }
 
 GVariant* MprisService::GetProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*,
@@ -217,18 +225,19 @@ GVariant* MprisService::GetProperty(GDBusConnection*, const gchar*, const gchar*
 gboolean MprisService::SetProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*,
                                    const gchar* property, GVariant* value, GError** error,
                                    gpointer data) {
-    auto* self = static_cast<MprisService*>(data);
-    if (std::string(property) != "Volume" || !g_variant_is_of_type(value, G_VARIANT_TYPE_DOUBLE)) {
-        g_set_error(error, G_DBUS_ERROR, G_DBUS_ERROR_INVALID_ARGS, "Only Volume, a double");
-        return FALSE;
+    const char* refused = static_cast<MprisService*>(data)->Set(property, value);
+    if (refused) g_set_error_literal(error, G_DBUS_ERROR, G_DBUS_ERROR_INVALID_ARGS, refused);
+    return !refused;
+}
+
+const char* MprisService::Set(const std::string& property, GVariant* value) {
+    if (property != "Volume" || !g_variant_is_of_type(value, G_VARIANT_TYPE_DOUBLE)) {
+        return "Only Volume, a double";
     }
     const std::optional<int> units = MprisVolumeToUnits(g_variant_get_double(value));
-    if (!units) {
-        g_set_error(error, G_DBUS_ERROR, G_DBUS_ERROR_INVALID_ARGS, "Volume is no number");
-        return FALSE;
-    }
-    self->Queue(RemoteCommand::Volume, *units);
-    return TRUE;
+    if (!units) return "Volume is no number";
+    Queue(RemoteCommand::Volume, *units);
+    return nullptr;
 }
 
 GVariant* MprisService::Metadata() const {
@@ -302,6 +311,10 @@ void MprisService::Publish(const NowPlaying& now, const std::string& url) {
     if ((now.sortMode == 1) != (before.sortMode == 1)) add("Shuffle");
     if (!any) {
         g_variant_builder_clear(&changed);
+        return;
+    }
+    if (!bus_) {
+        g_variant_unref(g_variant_ref_sink(g_variant_builder_end(&changed)));
         return;
     }
     // Fails only on a bus that has gone: nothing to tell then.

@@ -19,13 +19,20 @@
 
 namespace varlo {
 
+// The two interfaces as the service offers them: D-Bus introspection XML.
+const char* MprisIntrospection();
+
+// The two interfaces as the service offers them: D-Bus introspection XML.
+const char* MprisIntrospection();
+
 // The MPRIS volume (0.0 to 1.0) in MCI volume units, as the player's keys count them (the
 // screen shows units / 100): nothing for a value that is no number.
 std::optional<int> MprisVolumeToUnits(double volume);
 
 class MprisService {
   public:
-    // clock: milliseconds as NowPlaying's positionTick counts them.
+    // clock: milliseconds as NowPlaying's positionTick counts them. Without a bus (null) the
+    // service only answers the calls below.
     MprisService(GDBusConnection* bus, std::function<uint32_t()> clock);
     ~MprisService();
     MprisService(const MprisService&) = delete;
@@ -37,6 +44,13 @@ class MprisService {
 
     // The oldest command not yet read.
     std::optional<InputItem> TakeCommand();
+
+    // What the bus's calls come to, whatever a client sends: a method of either interface
+    // (false: refused as not supported), a property's value (null: no such property), a
+    // property set (the error's text, null when taken).
+    bool Call(const std::string& method);
+    GVariant* Property(const std::string& name) const;
+    const char* Set(const std::string& property, GVariant* value);
 
   private:
     static void MethodCall(GDBusConnection* bus, const gchar* sender, const gchar* path,
@@ -52,7 +66,6 @@ class MprisService {
     static void NameAcquired(GDBusConnection* bus, const gchar* name, gpointer self);
 
     void Queue(RemoteCommand command, int volume = 0);
-    GVariant* Property(const std::string& name) const;
     GVariant* Metadata() const;
 
     GDBusConnection* bus_;

@@ -193,7 +193,7 @@ std::string PosixFiles::WorkingFolder() {
     return lastWorkingFolder_;
 }
 
-std::optional<std::string> PosixFiles::Resolve(const std::string& path, bool findEntries) {
+std::optional<std::string> PosixFiles::Resolve(const std::string& path) {
     const std::string current = WorkingFolder();
     const std::optional<std::string> converted = view_.ToPosix(path, current);
     if (!converted) return std::nullopt;
@@ -210,7 +210,7 @@ std::optional<std::string> PosixFiles::Resolve(const std::string& path, bool fin
         std::string next = Join(posix, names[i]);
         if (const auto handedOut = shortTargets_.find(next); handedOut != shortTargets_.end()) {
             next = Join(posix, handedOut->second);
-        } else if (findEntries && names[i].find('?') != std::string::npos && !Exists(next)) {
+        } else if (names[i].find('?') != std::string::npos && !Exists(next)) {
             const std::string ansi = Utf8ToWindows1252(names[i]);
             std::optional<std::string> found;
             for (const Listed& listed : ListFolder(posix)) {
@@ -229,7 +229,8 @@ std::optional<std::string> PosixFiles::Resolve(const std::string& path, bool fin
 }
 
 std::optional<std::string> PosixFiles::ToPosix(const std::string& path) {
-    return Resolve(path, false);
+    // A short path's folder as ShortPathName found it, "?" names included.
+    return Resolve(path);
 }
 
 std::string PosixFiles::ShortName(const std::string& folder, const std::string& posixName) {
@@ -264,11 +265,11 @@ uint32_t PosixFiles::ShortPathName(const std::string& path, std::string& shortPa
     // A quote in a folder would end the open command's path; no Windows name holds one.
     if (folderPath.find('"') != std::string::npos) return 0;
     const std::optional<std::string> folder =
-        folderPath.empty() ? WorkingFolder() : Resolve(folderPath, true);
+        folderPath.empty() ? WorkingFolder() : Resolve(folderPath);
     if (!folder) return 0;
     std::string found;
     if (name.empty() || name == "." || name == "..") {
-        const std::optional<std::string> posix = Resolve(path, true);
+        const std::optional<std::string> posix = Resolve(path);
         if (!posix || !IsDirectory(*posix)) return 0;
         found = path;
     } else if (name.find('?') == std::string::npos &&
@@ -294,7 +295,7 @@ std::vector<FolderEntry> PosixFiles::SearchFolder(const std::string& pattern) {
     const size_t slash = pattern.find_last_of("\\/");
     const std::string last = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
     if (!IsListPattern(last)) {
-        const std::optional<std::string> posix = Resolve(pattern, true);
+        const std::optional<std::string> posix = Resolve(pattern);
         struct stat info;
         if (posix && !pattern.empty() && stat(posix->c_str(), &info) == 0) {
             const std::string name = LastName(*posix);
@@ -304,7 +305,7 @@ std::vector<FolderEntry> PosixFiles::SearchFolder(const std::string& pattern) {
     }
     const std::string folderPath = slash == std::string::npos ? "" : pattern.substr(0, slash + 1);
     const std::optional<std::string> folder =
-        folderPath.empty() ? WorkingFolder() : Resolve(folderPath, true);
+        folderPath.empty() ? WorkingFolder() : Resolve(folderPath);
     if (!folder || !IsDirectory(*folder)) return entries;
     if (*folder != "/") {
         entries.push_back(FolderEntry{".", kAttrDirectory});
@@ -329,7 +330,7 @@ std::optional<uint32_t> PosixFiles::FileAttributes(const std::string& path, uint
             return listed_[indices[attributeQueries_[path]++ % indices.size()]].entry.attributes;
         }
     }
-    const std::optional<std::string> posix = Resolve(path, true);
+    const std::optional<std::string> posix = Resolve(path);
     struct stat info;
     uint32_t code = kSysPathNotFound;  // a drive that is not there
     if (posix) {
@@ -345,7 +346,7 @@ std::string PosixFiles::CurrentFolder() {
 }
 
 uint32_t PosixFiles::ChangeFolder(const std::string& path) {
-    const std::optional<std::string> posix = Resolve(path, true);
+    const std::optional<std::string> posix = Resolve(path);
     if (!posix) return kSysPathNotFound;
     if (chdir(posix->c_str()) != 0) return SystemCode(errno, *posix);
     lastWorkingFolder_ = *posix;
@@ -358,7 +359,7 @@ uint32_t PosixFiles::WriteTextFile(const std::string& path, const std::string& b
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     if (name.empty() || name.find_first_of("?*") != std::string::npos) return kSysInvalidName;
     const std::optional<std::string> folder =
-        slash == std::string::npos ? WorkingFolder() : Resolve(path.substr(0, slash + 1), true);
+        slash == std::string::npos ? WorkingFolder() : Resolve(path.substr(0, slash + 1));
     if (!folder) return kSysPathNotFound;
     const std::string posix = Join(*folder, Windows1252ToUtf8(name));
     // Never through a link: a link planted in place of the command file would have the

@@ -45,7 +45,9 @@ class PosixFiles {
     uint32_t ChangeFolder(const std::string& path);
     uint32_t WriteTextFile(const std::string& path, const std::string& bytes);
 
-    // The POSIX path of a path of the player's, its names taken as written; what MCI opens.
+    // The POSIX path of a path of the player's, its names taken as written where they name
+    // something (a name with "?" that does not: the entry it shows), as ShortPathName took
+    // the folder of the short path it handed out; what MCI opens.
     std::optional<std::string> ToPosix(const std::string& path);
 
     const DriveView& View() const { return view_; }
@@ -60,9 +62,9 @@ class PosixFiles {
 
   private:
     // The POSIX path. Names the path shares with the current folder are the current
-    // folder's own; a short name handed out is its file; with findEntries, a name with "?"
-    // that names nothing is the entry it was converted from (a folder where there is one).
-    std::optional<std::string> Resolve(const std::string& path, bool findEntries);
+    // folder's own; a short name handed out is its file; a name with "?" that names nothing
+    // is the entry it was converted from (a folder where there is one).
+    std::optional<std::string> Resolve(const std::string& path);
     std::string ShortName(const std::string& folder, const std::string& posixName);
 
     DriveView view_;

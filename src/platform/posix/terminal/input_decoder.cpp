@@ -201,9 +201,10 @@ void InputDecoder::Feed(std::string_view bytes, uint32_t nowMs) {
         pendingSince_ = nowMs;
     }
     const uint32_t idle = bytes.empty() ? nowMs - pendingSince_ : 0;
-    if (inString_ && idle >= kStringWait) {
+    if ((inString_ || sequenceRest_ != 0) && idle >= kStringWait) {
         // Its end was lost on the way.
         inString_ = false;
+        sequenceRest_ = 0;
         pending_.clear();
     }
     size_t done = 0;
@@ -212,6 +213,19 @@ void InputDecoder::Feed(std::string_view bytes, uint32_t nowMs) {
         if (inString_) {
             done += SkipString(rest);
             if (inString_ && done < pending_.size()) break;
+            continue;
+        }
+        if (sequenceRest_ != 0) {
+            size_t i = 0;
+            for (; i < rest.size(); ++i) {
+                if (IsParameter(rest[i]) && sequenceRest_ != 2) continue;
+                if (!IsIntermediate(rest[i]) || sequenceRest_ == 3) break;
+                sequenceRest_ = 2;
+            }
+            done += i;
+            if (i == rest.size()) break;
+            if (IsFinal(rest[i])) ++done;  // any other byte counts on its own
+            sequenceRest_ = 0;
             continue;
         }
         Token token = Parse(rest, nowMs);
@@ -226,6 +240,7 @@ void InputDecoder::Feed(std::string_view bytes, uint32_t nowMs) {
             inString_ = true;
             eightBitString_ = token.eightBit;
         }
+        sequenceRest_ = token.overlong;
         if (token.item) Push(std::move(*token.item));
     }
     pending_.erase(0, done);
@@ -308,6 +323,7 @@ InputDecoder::Token InputDecoder::ParseEscape(std::string_view bytes, uint32_t n
         size_t i = 2;
         while (i < bytes.size() && i < kMaxSequence && IsParameter(bytes[i])) ++i;
         if (i == bytes.size()) return {};
+        if (IsParameter(bytes[i])) return {i, std::nullopt, false, false, 3};
         if (!IsFinal(bytes[i])) return {i, std::nullopt};
         return {i + 1, LetterKeyItem(bytes[i])};
     }
@@ -329,7 +345,8 @@ InputDecoder::Token InputDecoder::ParseEscape(std::string_view bytes, uint32_t n
         // Alt + a character the US layout has no key for: nothing, the character included.
         const Token character = Parse(bytes.substr(1), nowMs);
         if (character.used == 0) return {};
-        return {character.used + 1, std::nullopt, character.opensString, character.eightBit};
+        return {character.used + 1, std::nullopt, character.opensString, character.eightBit,
+                character.overlong};
     }
     return {2, AltKey(next)};
 }
@@ -351,12 +368,15 @@ InputDecoder::Token InputDecoder::ParseCsi(std::string_view bytes, size_t start,
     const std::string_view parameters = bytes.substr(start, i - start);
     const size_t intermediates = i;
     while (i < bytes.size() && IsIntermediate(bytes[i])) ++i;
-    if (i == bytes.size()) return bytes.size() > kMaxSequence ? Token{i, std::nullopt} : Token{};
+    if (i == bytes.size()) {
+        if (i <= kMaxSequence) return {};
+        return {i, std::nullopt, false, false, i > intermediates ? 2 : 1};
+    }
     const char final = bytes[i];
     // A byte that cannot stand in a sequence breaks it off; that byte counts on its own.
     if (!IsFinal(final)) return {i, std::nullopt};
     const Token dropped{i + 1, std::nullopt};
-    if (i != intermediates || !decode) return dropped;
+    if (i != intermediates || !decode || i > kMaxSequence) return dropped;
     if (!parameters.empty() && parameters[0] == '<') {
         if (final != 'M' && final != 'm') return dropped;
         return {i + 1, Mouse(parameters.substr(1), final == 'm', nowMs)};

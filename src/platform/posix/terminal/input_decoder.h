@@ -12,7 +12,8 @@
 // SUB) however they are split, and the 8-bit controls (C1, raw or as UTF-8 characters). A
 // string's text is never kept, so no length is too long; one whose end never comes ends
 // once the input stood still for kStringWait, as does a C1 sequence or a character whose
-// rest never comes.
+// rest never comes. A sequence longer than any key's is dropped whole, its final byte
+// included, however it is split.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +36,9 @@ class InputDecoder {
     void Feed(std::string_view bytes, uint32_t nowMs);
     // The oldest item decoded and not yet taken.
     std::optional<InputItem> Next();
+    // The bytes held of an incomplete sequence or character: a few dozen at most, whatever
+    // was fed.
+    size_t PendingBytes() const { return pending_.size(); }
 
   private:
     struct Token {
@@ -42,6 +46,7 @@ class InputDecoder {
         std::optional<InputItem> item;
         bool opensString = false;
         bool eightBit = false;  // the string's introducer was a raw C1 byte
+        int overlong = 0;       // a sequence too long to keep: the part its rest is dropped from
     };
     Token Parse(std::string_view bytes, uint32_t nowMs);
     Token ParseEscape(std::string_view bytes, uint32_t nowMs);
@@ -61,6 +66,9 @@ class InputDecoder {
     uint32_t pendingSince_ = 0;
     bool inString_ = false;
     bool eightBitString_ = false;  // 0x9C (ST) ends it too
+    // The rest of an overlong sequence, up to its final byte: 0 none, 1 parameters or
+    // intermediates, 2 intermediates, 3 parameters only (SS3).
+    int sequenceRest_ = 0;
     std::deque<InputItem> items_;
     int held_ = 0;  // button bits held down: 1 left, 2 right, 4 middle
     struct Press {
