@@ -1,10 +1,12 @@
 #!/bin/bash
-# build.sh [--target TARGET] [native] [asan] [mingw]: builds the named configurations (all
-# three when none is named), with at most two jobs; with --target only that target of each
-# (varlo: the player alone):
+# build.sh [--target TARGET] [native] [asan] [mingw] [tsan]: builds the named configurations
+# (the first three when none is named), with at most two jobs; with --target only that target
+# of each (varlo: the player alone):
 #   build/native  core, unit tests and benchmarks for this machine
 #   build/asan    the same with AddressSanitizer and UndefinedBehaviorSanitizer
 #   build/mingw   varlo.exe and the companion programs for 64-bit Windows
+#   build/tsan    varlo_thread_tests alone, the threaded unit tests, with clang's
+#                 ThreadSanitizer
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -29,8 +31,14 @@ for config in "${configs[@]}"; do
         native) cmake -S . -B build/native ;;
         asan) cmake -S . -B build/asan -DVARLO_SANITIZE=ON ;;
         mingw) cmake -S . -B build/mingw -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" ;;
+        tsan)
+            cmake -S . -B build/tsan -DCMAKE_CXX_COMPILER=clang++ -DVARLO_THREAD_SANITIZE=ON \
+                -DVARLO_BENCH=OFF
+            cmake --build build/tsan -j "$jobs" --target "${target[1]:-varlo_thread_tests}"
+            continue
+            ;;
         *)
-            echo "unknown configuration $config (native, asan, mingw)"
+            echo "unknown configuration $config (native, asan, mingw, tsan)"
             exit 2
             ;;
     esac

@@ -10,6 +10,7 @@ packages=(
     pkg-config libgstreamer1.0-dev         # native player: GStreamer behind the MCI strings
     gstreamer1.0-pulseaudio                # native player: PulseAudio sink and device count
     clang-format                           # formatting check
+    clang libclang-rt-14-dev               # ThreadSanitizer build of the threaded unit tests
     g++-mingw-w64-x86-64-posix             # cross build of varlo.exe
     binutils-mingw-w64-x86-64              # objdump -p: the DLLs varlo.exe imports
     wine wine64                            # running varlo.exe
