@@ -97,11 +97,12 @@ while [ $minute -le "$minutes" ]; do
     # A pause now and then stands a while before the monkey's next P.
     sleep "0.$((RANDOM % 10))" && sleep $((RANDOM % 3))
 done
-# heaptrack's trace is whole only when the player ends by itself: Esc and J.
-if [ -n "$heaptrack" ] && [ -z "$failure" ]; then
-    vw_tmux send-keys -t soak Escape && sleep 5 && vw_tmux send-keys -t soak J
-    for _ in $(seq 60); do [ -s "$VW_RUN/exit" ] && break; sleep 1; done
-    sleep 2
+# heaptrack's trace is whole only once its interpreter, in the pane's session, has read all
+# the player wrote: the player is ended alone (what it holds then is what it kept), and the
+# session only after heaptrack has finished.
+if [ -n "$heaptrack" ]; then
+    kill -TERM "$pid" 2> /dev/null
+    for _ in $(seq 120); do [ -s "$VW_RUN/exit" ] && break; sleep 1; done
 fi
 
 python3 - "$VW_RUN/samples" "$minutes" "${failure:-}" "${quiet:+1}" << 'PY'
