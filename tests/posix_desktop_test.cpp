@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
+#include <cstdio>
 #include <thread>
 
 #include "platform/posix/desktop/desktop_bus.h"
@@ -21,37 +23,38 @@ TEST(Mpris, VolumeInUnitsClampedNoNumberRefused) {
     EXPECT_FALSE(MprisVolumeToUnits(std::nan("")));
 }
 
-// Both buses are the test's own; the calls wait for their answers, which only Serve gives.
-TEST(DesktopBus, CallsFromAnotherThreadReachThePlayerAsCommands) {
-    GTestDBus* buses = g_test_dbus_new(G_TEST_DBUS_NONE);
-    g_test_dbus_up(buses);
-    setenv("DBUS_SYSTEM_BUS_ADDRESS", g_test_dbus_get_bus_address(buses), 1);
-    std::vector<RemoteCommand> got;
+// Both buses are a daemon of the test's own; GDBus's worker takes the call, which waits for
+// an answer that only Serve gives.
+TEST(DesktopBus, CallFromAnotherThreadReachesThePlayerAsACommand) {
+    FILE* daemon = popen("dbus-daemon --session --fork --print-address=1 --print-pid=1", "r");
+    char address[512];
+    int pid = 0;
+    ASSERT_EQ(std::fscanf(daemon, "%511s %d", address, &pid), 2);
+    pclose(daemon);
+    setenv("DBUS_SESSION_BUS_ADDRESS", address, 1), setenv("DBUS_SYSTEM_BUS_ADDRESS", address, 1);
+    std::optional<InputItem> got;
     {
         DesktopBus desktop;
-        std::thread desktopUser([] {
+        std::thread caller([] {
             GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-            for (const char* method : {"PlayPause", "Next"}) {
-                for (int tries = 0; tries < 100; ++tries) {  // until the name is taken
-                    GVariant* reply = g_dbus_connection_call_sync(
-                        bus, "org.mpris.MediaPlayer2.varlo", "/org/mpris/MediaPlayer2",
-                        "org.mpris.MediaPlayer2.Player", method, nullptr, nullptr,
-                        G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
-                    if (reply) break;
-                    g_usleep(20000);
-                }
+            GVariant* reply = nullptr;  // none until the name is taken
+            for (int tries = 0; tries < 100 && !reply; ++tries, g_usleep(20000)) {
+                reply = g_dbus_connection_call_sync(
+                    bus, "org.mpris.MediaPlayer2.varlo", "/org/mpris/MediaPlayer2",
+                    "org.mpris.MediaPlayer2.Player", "PlayPause", nullptr, nullptr,
+                    G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
             }
+            if (reply) g_variant_unref(reply);
             g_object_unref(bus);
         });
-        for (int pass = 0; pass < 500 && got.size() < 2; ++pass, g_usleep(10000)) {
+        for (int pass = 0; pass < 500 && !got; ++pass, g_usleep(10000)) {
             desktop.Serve();
-            if (auto item = desktop.Pump()) got.push_back(item->remote);
+            got = desktop.Pump();
         }
-        desktopUser.join();
+        caller.join();
     }
-    g_test_dbus_down(buses);
-    g_object_unref(buses);
-    EXPECT_EQ(got, (std::vector<RemoteCommand>{RemoteCommand::PlayPause, RemoteCommand::Next}));
+    kill(pid, SIGTERM);
+    EXPECT_EQ(got ? got->remote : RemoteCommand::None, RemoteCommand::PlayPause);
 }
 
 }  // namespace
