@@ -1,6 +1,7 @@
 #include "platform/posix/sound/gst_engine.h"
 
 #include <gst/gst.h>
+#include <malloc.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -380,6 +381,10 @@ void RunStream(std::shared_ptr<Channel> channel, std::shared_ptr<StreamCensus> c
         channel->opened.notify_all();
         if (ready) pipeline.Serve();
     }
+    // What the pipeline and its threads freed goes back to the system: glibc keeps it
+    // resident otherwise, in pieces that the next title's allocations rarely fit, and the
+    // player grows by them title after title.
+    malloc_trim(0);
     std::lock_guard<std::mutex> lock(census->mutex);
     --census->running;
     census->changed.notify_all();
