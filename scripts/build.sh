@@ -1,12 +1,14 @@
 #!/bin/bash
-# build.sh [--target TARGET] [native] [asan] [mingw]: builds the named configurations (all
-# three when none is named), with at most two jobs; with --target only that target of each
-# (varlo: the player alone):
+# build.sh [--target TARGET] [native] [asan] [mingw] [tsan]: builds the named configurations
+# (the first three when none is named), with at most two jobs; with --target only that target
+# of each (varlo: the player alone):
 #   build/native  core, unit tests and benchmarks for this machine
 #   build/asan    the same with AddressSanitizer and UndefinedBehaviorSanitizer
 #   build/mingw   varlo.exe and the companion programs for 64-bit Windows
 #   build/fuzz    the fuzz targets of fuzz/ (clang, libFuzzer, the sanitizers); not built
 #                 when no configuration is named
+#   build/tsan    varlo_thread_tests alone, the threaded unit tests, with clang's
+#                 ThreadSanitizer; not built when no configuration is named
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -35,8 +37,14 @@ for config in "${configs[@]}"; do
             cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DVARLO_FUZZ=ON \
                 -DVARLO_TESTS=OFF -DVARLO_BENCH=OFF
             ;;
+        tsan)
+            cmake -S . -B build/tsan -DCMAKE_CXX_COMPILER=clang++ -DVARLO_THREAD_SANITIZE=ON \
+                -DVARLO_BENCH=OFF
+            cmake --build build/tsan -j "$jobs" --target "${target[1]:-varlo_thread_tests}"
+            continue
+            ;;
         *)
-            echo "unknown configuration $config (native, asan, mingw, fuzz)"
+            echo "unknown configuration $config (native, asan, mingw, fuzz, tsan)"
             exit 2
             ;;
     esac

@@ -10,7 +10,8 @@ packages=(
     pkg-config libgstreamer1.0-dev         # native player: GStreamer behind the MCI strings
     gstreamer1.0-pulseaudio                # native player: PulseAudio sink and device count
     clang-format                           # formatting check
-    clang libfuzzer-14-dev libclang-rt-14-dev  # fuzz targets: libFuzzer, the sanitizers
+    clang libfuzzer-14-dev libclang-rt-14-dev  # fuzz targets (libFuzzer, the sanitizers) and
+                                           # the ThreadSanitizer build of the threaded tests
     g++-mingw-w64-x86-64-posix             # cross build of varlo.exe
     binutils-mingw-w64-x86-64              # objdump -p: the DLLs varlo.exe imports
     wine wine64                            # running varlo.exe

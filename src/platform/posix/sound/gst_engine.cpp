@@ -1,6 +1,7 @@
 #include "platform/posix/sound/gst_engine.h"
 
 #include <gst/gst.h>
+#include <malloc.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -405,10 +406,16 @@ void RunStream(std::shared_ptr<Channel> channel, std::shared_ptr<StreamCensus> c
         channel->finished = true;
         counted = channel->closing;
     }
-    std::lock_guard<std::mutex> lock(census->mutex);
-    --census->running;
-    if (counted) --census->closing;
-    census->changed.notify_all();
+    {
+        std::lock_guard<std::mutex> lock(census->mutex);
+        --census->running;
+        if (counted) --census->closing;
+        census->changed.notify_all();
+    }
+    // What the pipeline and its threads freed goes back to the system: glibc keeps it
+    // resident otherwise, in pieces that the next title's allocations rarely fit, and the
+    // player grows by them title after title.
+    malloc_trim(0);
 }
 
 // The player's side of a stream: orders are left for the stream's thread and never waited
