@@ -1,6 +1,4 @@
-// The MPRIS service's calls as any client of the session may send them, input "type\0name\0
-// bytes": the method or property name, and a value of the type from the bytes.
-#include <cstring>
+// The MPRIS service's calls as any client may send them: "type\0name\0bytes", a value from bytes.
 #include <string>
 
 #include "check.h"
@@ -57,9 +55,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const char* property : {name.c_str(), "Metadata", "Position", "Volume"}) {
         if (GVariant* value = service.Property(property)) {
             CheckAnswer(g_variant_ref_sink(value));
-            const bool position = std::strcmp(property, "Position") == 0;
-            FUZZ_CHECK(!position || (g_variant_get_int64(value) >= 0 &&
-                                     g_variant_get_int64(value) <= now.length * int64_t{1000}));
             g_variant_unref(value);
         }
     }

@@ -22,18 +22,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The preset's number reads back from its digits, text after them unread; armed, it
     // lies within 1 to 360, and the keys keep it within 0 to 360.
     const int preset = PresetNumber(text);
-    FUZZ_CHECK(PresetNumber(std::to_string(preset)) == preset && std::abs(preset) <= 99999);
-    FUZZ_CHECK(PresetNumber(" " + text + "x") == preset);
+    FUZZ_CHECK(PresetNumber(std::to_string(preset)) == preset && std::abs(preset) <= 99999 &&
+               PresetNumber(" " + text + "x") == preset);
     ctx.power = PowerGroup{};
     ctx.power.DownPreset = text;
     platform.clockBase.hour = data[0] % 24;
     DownTimerStart(ctx);
     ctx.power.DownNow = CurrentMinute(ctx);
     FUZZ_CHECK(ctx.power.DownRemaining >= 1 && ctx.power.DownRemaining <= kDownMaxMinutes);
-    for (char key : text) {
-        (key & 1) ? DownShorter(ctx) : DownLonger(ctx);
-        FUZZ_CHECK(ctx.power.DownRemaining >= 0 && ctx.power.DownRemaining <= kDownMaxMinutes);
-    }
+    for (char key : text) (key & 1) ? DownShorter(ctx) : DownLonger(ctx);
+    FUZZ_CHECK(ctx.power.DownRemaining >= 0 && ctx.power.DownRemaining <= kDownMaxMinutes);
     // The line up to Enter: the extension is its first field, with a dot, of typed
     // characters. Keys the last prompt left unread go first.
     platform.now = std::max(platform.now, platform.stopAt == UINT64_MAX ? 0 : platform.stopAt + 1);
