@@ -20,6 +20,7 @@
 #include <thread>
 #include <tuple>
 
+#include "fake/scoped_environment.h"
 #include "platform/posix/desktop/session_power_off.h"
 #include "platform/posix/files/system_drive.h"
 
@@ -28,22 +29,6 @@ namespace {
 
 using S = std::string;
 using Words = std::vector<S>;
-
-// Variables that a test sets or unsets, back as they were when it ends.
-struct ScopedEnvironment {
-    std::vector<std::pair<S, std::optional<S>>> saved;
-    void Set(const char* name, const char* value) {
-        const char* old = std::getenv(name);
-        saved.emplace_back(name, old ? std::optional<S>(old) : std::nullopt);
-        value ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~ScopedEnvironment() {
-        for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
-            it->second ? setenv(it->first.c_str(), it->second->c_str(), 1)
-                       : unsetenv(it->first.c_str());
-        }
-    }
-};
 
 TEST(SystemDrive, CommandWords) {
     const std::pair<S, Words> cases[] = {
@@ -87,7 +72,7 @@ TEST(SystemDrive, SettingsFromTheEnvironment) {
          "/opt/aus --jetzt", false},
         {"/varlo/C", "/d", "anna", false, "systemctl hibernate", "systemctl poweroff", true},
     };
-    ScopedEnvironment variables;
+    fake::ScopedEnvironment variables;
     for (size_t round = 0; round < 3; ++round) {
         for (const auto& row : environment) variables.Set(row[0], row[round + 1]);
         const SystemDriveSettings s = SystemDriveSettingsFromEnvironment();
@@ -328,7 +313,7 @@ TEST_F(PowerDrive, SessionBusThatDoesNotAnswer) {
     std::snprintf(address.sun_path, sizeof address.sun_path, "%s/bus", root.c_str());
     ASSERT_EQ(bind(hung, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(listen(hung, 4), 0);  // takes connections, never answers
-    ScopedEnvironment variables;
+    fake::ScopedEnvironment variables;
     variables.Set("DBUS_SYSTEM_BUS_ADDRESS", nullptr);
     variables.Set("DBUS_SESSION_BUS_ADDRESS", nullptr);
     EXPECT_EQ(SystemBusAddress(), "unix:path=/run/dbus/system_bus_socket");

@@ -457,6 +457,9 @@ class GstStream final : public MediaStream {
             const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                 std::min(since, kSamplePeriod));
             position += std::min(static_cast<uint32_t>(ms.count()), UINT32_MAX - position);
+            // Never beyond the end: the sink's last answer may stand at the end while the
+            // end itself has not reached the stream's thread yet (a busy machine).
+            if (channel_->duration) position = std::min(position, *channel_->duration);
         }
         const bool ask = !channel_->sampleWanted && since >= kSamplePeriod;
         if (ask) channel_->sampleWanted = true;
