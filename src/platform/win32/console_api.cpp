@@ -136,10 +136,13 @@ void SystemConsole::MoveWindow(int x, int y) {
 }
 
 bool IsPseudoConsole(ConsoleApi& console) {
-    if (console.WindowClass() == "PseudoConsoleWindow") return true;
-    // Windows starts a pseudo console's host as "conhost.exe --headless ..." (Windows
-    // Terminal its own OpenConsole.exe), and so does Wine; a classic console's host has no
-    // such argument (Wine's console on a terminal: --unix).
+    const std::string windowClass = console.WindowClass();
+    if (windowClass == "PseudoConsoleWindow") return true;
+    // Wine gives its console on a terminal and its pseudo console the same window class, so
+    // only there the host's command line tells them apart: Windows starts a pseudo console's
+    // host as "conhost.exe --headless ..." (Windows Terminal its own OpenConsole.exe), and so
+    // does Wine; its console on a terminal has "--unix" instead.
+    if (windowClass != "WineConsoleClass") return false;
     std::wstring host = console.WindowOwnerCommandLine();
     std::transform(host.begin(), host.end(), host.begin(), [](wchar_t c) {
         return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
