@@ -20,6 +20,7 @@
 #include <thread>
 #include <tuple>
 
+#include "fake/posix/posix_fixtures.h"
 #include "fake/scoped_environment.h"
 #include "platform/posix/desktop/session_power_off.h"
 #include "platform/posix/files/system_drive.h"
@@ -93,26 +94,9 @@ TEST(SystemDrive, SettingsFromTheEnvironment) {
     std::system(("rm -rf " + S(config)).c_str());
 }
 
-S Read(const S& path) {
-    std::stringstream text;
-    text << std::ifstream(path).rdbuf();
-    return text.str();
-}
-
-bool Exists(const S& path) {
-    struct stat info;
-    return stat(path.c_str(), &info) == 0;
-}
-
-// What the started stand-ins wrote, once there are `lines` lines (they run on their own).
-S Awaited(const S& path, size_t lines = 1) {
-    for (int i = 0; i < 200; ++i) {
-        const S text = Read(path);
-        if (static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) >= lines) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return Read(path);
-}
+using fake::Awaited;
+using fake::Exists;
+const auto Read = fake::ReadFile;
 
 // A drive in a scratch folder; stand-ins that write their name and arguments into ran.log.
 struct PowerDrive : ::testing::Test {

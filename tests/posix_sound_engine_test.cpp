@@ -11,38 +11,15 @@
 #include <fstream>
 #include <thread>
 
+#include "fake/posix/posix_fixtures.h"
 #include "platform/posix/sound/gst_engine.h"
 
 namespace varlo {
 namespace {
 
 using Ms = std::chrono::milliseconds;
-
-// A silent 16-bit WAV file, mono of 8000 samples a second unless asked otherwise, in a folder
-// of its own.
-struct SilentWav {
-    explicit SilentWav(uint32_t seconds, uint32_t rate = 8000, uint32_t channels = 1)
-        : folder("/tmp/varlo-engine-XXXXXX") {
-        path = std::string(mkdtemp(folder.data())) + "/Still.wav";
-        const uint32_t frame = 2 * channels, bytes = rate * frame * seconds,
-                       header[] = {0x46464952, 36 + bytes,   0x45564157,
-                                   0x20746d66, 16,           channels << 16 | 1,
-                                   rate,       rate * frame, 16u << 16 | frame,
-                                   0x61746164, bytes};
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(header), sizeof header)
-            .write(std::string(bytes, '\0').data(), bytes);
-    }
-    ~SilentWav() { std::remove(path.c_str()), rmdir(folder.c_str()); }
-    std::string folder, path;
-};
-
-template <typename F>
-long Took(F call) {
-    const auto start = std::chrono::steady_clock::now();
-    call();
-    return std::chrono::duration_cast<Ms>(std::chrono::steady_clock::now() - start).count();
-}
+using fake::SilentWav;
+using fake::Took;
 
 // The threads of the engine's streams, once those still closing have had 3 s to end.
 size_t ThreadsLeft(const GstEngine& engine) {

@@ -14,6 +14,7 @@
 #include <tuple>
 
 #include "fake/fake_platform.h"
+#include "fake/posix/posix_fixtures.h"
 #include "media/mci.h"
 #include "platform/posix/files/drive_view.h"
 #include "platform/posix/sound/gst_engine.h"
@@ -34,32 +35,7 @@ namespace {
 
 using S = std::string;
 
-// Streams of 60 s standing at 1.234 s; every call is written down. Paths holding "broken"
-// cannot be played.
-struct ScriptedEngine : MediaEngine {
-    S calls;
-    void Note(const S& call) { calls += (calls.empty() ? "" : "; ") + call; }
-    struct Stream : MediaStream {
-        ScriptedEngine& e;
-        explicit Stream(ScriptedEngine& engine) : e(engine) {}
-        bool Play() override { return e.Note("play"), true; }
-        bool Stop() override { return e.Note("stop"), true; }
-        bool Seek(uint32_t ms) override { return e.Note("seek " + std::to_string(ms)), true; }
-        std::optional<uint32_t> Length() override { return 60000; }
-        std::optional<uint32_t> Position() override { return 1234; }
-        bool SetVolume(double v) override {
-            char text[32];
-            std::snprintf(text, sizeof text, "volume %g", v);
-            return e.Note(text), true;
-        }
-    };
-    std::unique_ptr<MediaStream> Open(const S& path, uint32_t* error) override {
-        Note("open " + path);
-        *error = path.find("broken") != S::npos ? kMciInternal : kMciOk;
-        return *error == kMciOk ? std::make_unique<Stream>(*this) : nullptr;
-    }
-    uint32_t AudioOutputCount() override { return 1; }
-};
+using fake::ScriptedEngine;
 
 TEST(MciInterpreter, CommandsOfThePlayerAndTheirResultCodes) {
     ScriptedEngine engine;
@@ -152,29 +128,14 @@ TEST(MciInterpreter, AnswersStatusQueriesWithoutAllocating) {
     EXPECT_EQ(S(reply), "1234");
 }
 
-// A mono 16-bit WAV file of the given length, a quiet tone.
-S WriteWav(const S& path, int milliseconds) {
-    const uint32_t rate = 8000, samples = rate * milliseconds / 1000, bytes = samples * 2;
-    std::ofstream out(path, std::ios::binary);
-    auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-    auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-    out << "RIFF";
-    u32(36 + bytes);
-    out << "WAVEfmt ";
-    u32(16), u16(1), u16(1), u32(rate), u32(rate * 2), u16(2), u16(16);
-    out << "data";
-    u32(bytes);
-    for (uint32_t i = 0; i < samples; ++i) u16(static_cast<uint16_t>(1000 * std::sin(i * 0.3)));
-    return path;
-}
-
 TEST(GstEngine, PlaysStopsSeeksAndEndsAtItsLength) {
     char folder[] = "/tmp/varlo-gst-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
     const S dir = folder;
     GstEngine engine("fakesink sync=true");
     uint32_t error = 0;
-    std::unique_ptr<MediaStream> stream = engine.Open(WriteWav(dir + "/Ton.wav", 1000), &error);
+    std::unique_ptr<MediaStream> stream =
+        engine.Open(fake::WriteWav(dir + "/Ton.wav", 1000), &error);
     ASSERT_TRUE(stream);
     EXPECT_EQ(error, 0u);
     EXPECT_NEAR(stream->Length().value_or(0), 1000, 20);

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "fake/posix/posix_fixtures.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/terminal/input_decoder.h"
 
@@ -197,10 +198,7 @@ TEST(InputDecoder, MouseRecordsAsWindowsGivesThem) {
     }
 }
 
-struct NoEngine : MediaEngine {
-    std::unique_ptr<MediaStream> Open(const std::string&, uint32_t*) override { return nullptr; }
-    uint32_t AudioOutputCount() override { return 0; }
-};
+using fake::NoEngine;
 
 // The sleep of every poll waits on the terminal (a pipe here): keys typed meanwhile wait for
 // the player's reads, in order, a lone Esc among them; the sleep lasts its time whatever

@@ -15,6 +15,7 @@
 #include <tuple>
 #include <utility>
 
+#include "fake/posix/posix_fixtures.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/terminal/cell_screen.h"
 
@@ -123,33 +124,9 @@ TEST(CellScreen, WritesOnlyChangedCellsAndNeverScrolls) {
     EXPECT_EQ(Render(s), "\x1b[1;1Hd\x1b[2;1He");
 }
 
-struct NoEngine : MediaEngine {
-    std::unique_ptr<MediaStream> Open(const std::string&, uint32_t*) override { return nullptr; }
-    uint32_t AudioOutputCount() override { return 0; }
-};
-
-// What the other side of a pty (or a pipe) has to read, within ms.
-std::string ReadPty(int master, int ms) {
-    std::string bytes;
-    char buffer[65536];
-    pollfd ready{master, POLLIN, 0};
-    for (ssize_t n; poll(&ready, 1, ms) > 0 && (n = read(master, buffer, sizeof buffer)) > 0;) {
-        bytes.append(buffer, static_cast<size_t>(n));
-    }
-    return bytes;
-}
-
-// A pseudo terminal of 80 x 24: the player's side is the slave.
-struct Pty {
-    int master = posix_openpt(O_RDWR | O_NOCTTY);
-    int slave = (grantpt(master), unlockpt(master), open(ptsname(master), O_RDWR | O_NOCTTY));
-    Pty() { Resize(80, 24); }
-    void Resize(unsigned short columns, unsigned short rows) {
-        const winsize size{rows, columns, 0, 0};
-        ioctl(master, TIOCSWINSZ, &size);
-    }
-    ~Pty() { close(slave), close(master); }
-};
+using fake::NoEngine;
+using fake::Pty;
+using fake::ReadPty;
 
 constexpr char kTaken[] = "\x1b[?1049h\x1b[?7l";
 constexpr char kGivenBack[] =

@@ -1,0 +1,146 @@
+// What the tests of the POSIX side share: stand-in engines, media files written on the spot,
+// a pseudo terminal, and waits on things that happen on threads or in other processes.
+// Header-only: the fake platform's library is built for Windows too.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "platform/posix/sound/media_engine.h"
+
+namespace varlo::fake {
+
+// A computer without sound: nothing opens, no output device.
+struct NoEngine : MediaEngine {
+    std::unique_ptr<MediaStream> Open(const std::string&, uint32_t*) override { return nullptr; }
+    uint32_t AudioOutputCount() override { return 0; }
+};
+
+// Streams of 60 s standing at 1.234 s; every call is written down, "; "-separated. Paths
+// holding "broken" cannot be played (internal error 277).
+struct ScriptedEngine : MediaEngine {
+    std::string calls;
+    void Note(const std::string& call) { calls += (calls.empty() ? "" : "; ") + call; }
+    struct Stream : MediaStream {
+        ScriptedEngine& e;
+        explicit Stream(ScriptedEngine& engine) : e(engine) {}
+        bool Play() override { return e.Note("play"), true; }
+        bool Stop() override { return e.Note("stop"), true; }
+        bool Seek(uint32_t ms) override { return e.Note("seek " + std::to_string(ms)), true; }
+        std::optional<uint32_t> Length() override { return 60000; }
+        std::optional<uint32_t> Position() override { return 1234; }
+        bool SetVolume(double v) override {
+            char text[32];
+            std::snprintf(text, sizeof text, "volume %g", v);
+            return e.Note(text), true;
+        }
+    };
+    std::unique_ptr<MediaStream> Open(const std::string& path, uint32_t* error) override {
+        Note("open " + path);
+        *error = path.find("broken") != std::string::npos ? 277 : 0;
+        return *error == 0 ? std::make_unique<Stream>(*this) : nullptr;
+    }
+    uint32_t AudioOutputCount() override { return 1; }
+};
+
+// A 16-bit WAV file of 8000 samples a second: silent (`tone` 0) or a quiet tone.
+inline std::string WriteWav(const std::string& path, uint32_t milliseconds, uint32_t channels = 1,
+                            int tone = 1000, uint32_t rate = 8000) {
+    const uint32_t samples = rate * milliseconds / 1000, frame = 2 * channels,
+                   bytes = samples * frame,
+                   header[] = {0x46464952, 36 + bytes,   0x45564157,
+                               0x20746d66, 16,           channels << 16 | 1,
+                               rate,       rate * frame, 16u << 16 | frame,
+                               0x61746164, bytes};
+    std::string data(bytes, '\0');
+    for (uint32_t i = 0; tone != 0 && i < samples * channels; ++i) {
+        const auto v = static_cast<uint16_t>(tone * std::sin(i / channels * 0.3));
+        data[2 * i] = static_cast<char>(v & 0xFF), data[2 * i + 1] = static_cast<char>(v >> 8);
+    }
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(header), sizeof header)
+        .write(data.data(), bytes);
+    return path;
+}
+
+// A silent WAV file of its own in a folder of its own, gone with the object.
+struct SilentWav {
+    explicit SilentWav(uint32_t seconds, uint32_t rate = 8000, uint32_t channels = 1)
+        : folder("/tmp/varlo-engine-XXXXXX") {
+        path = WriteWav(std::string(mkdtemp(folder.data())) + "/Still.wav", seconds * 1000,
+                        channels, 0, rate);
+    }
+    ~SilentWav() { std::remove(path.c_str()), rmdir(folder.c_str()); }
+    std::string folder, path;
+};
+
+inline std::string ReadFile(const std::string& path) {
+    std::stringstream text;
+    text << std::ifstream(path).rdbuf();
+    return text.str();
+}
+
+inline bool Exists(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+// What another process wrote into `path`, once there are `lines` lines (2 s at most).
+inline std::string Awaited(const std::string& path, size_t lines = 1) {
+    for (int i = 0; i < 200; ++i) {
+        const std::string text = ReadFile(path);
+        if (static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) >= lines) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return ReadFile(path);
+}
+
+// How long a call took, in ms.
+template <typename F>
+long Took(F call) {
+    const auto start = std::chrono::steady_clock::now();
+    call();
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - start)
+                                 .count());
+}
+
+// What the other side of a pty (or a pipe) has to read, within ms of quiet.
+inline std::string ReadPty(int master, int ms) {
+    std::string bytes;
+    char buffer[65536];
+    pollfd ready{master, POLLIN, 0};
+    for (ssize_t n; poll(&ready, 1, ms) > 0 && (n = read(master, buffer, sizeof buffer)) > 0;) {
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+    return bytes;
+}
+
+// A pseudo terminal, 80 x 24 unless resized: the player's side is the slave.
+struct Pty {
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    int slave = (grantpt(master), unlockpt(master), open(ptsname(master), O_RDWR | O_NOCTTY));
+    Pty() { Resize(80, 24); }
+    void Resize(unsigned short columns, unsigned short rows) {
+        const winsize size{rows, columns, 0, 0};
+        ioctl(master, TIOCSWINSZ, &size);
+    }
+    ~Pty() { close(slave), close(master); }
+};
+
+}  // namespace varlo::fake
