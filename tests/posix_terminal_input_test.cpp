@@ -1,6 +1,7 @@
 // Terminal bytes to the raw input items of the Windows console.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "fake/posix/posix_fixtures.h"
+#include "platform/posix/desktop/desktop_bus.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/terminal/input_decoder.h"
 
@@ -227,6 +229,10 @@ TEST(PosixPlatform, SleepKeysDateAndEnvironment) {
         EXPECT_GE(slept(150), milliseconds(150));
         typist.join();
         for (int i = 0; i < 4; ++i) read += Describe(platform.ReadInputItem()) + ";";
+        // A quiet sleep answers for the terminal once; the next read looks again.
+        EXPECT_GE(slept(20), milliseconds(20));
+        EXPECT_EQ(write(keys[1], "c", 1), 1);
+        for (int i = 0; i < 2; ++i) read += Describe(platform.ReadInputItem()) + ";";
         close(keys[1]);
         const std::clock_t cpu = std::clock();
         EXPECT_GE(slept(200), milliseconds(200));
@@ -242,9 +248,45 @@ TEST(PosixPlatform, SleepKeysDateAndEnvironment) {
         EXPECT_EQ(std::count(entries.begin(), entries.end(), "VARLO_ORDNER=Z:\\M\xFCsik"), 1);
         unsetenv("VARLO_ORDNER");
     }
-    EXPECT_EQ(read, "a;b;<27>;;");
+    EXPECT_EQ(read, "a;b;<27>;;;c;");
     close(keys[0]);
     close(screen);
+}
+
+// What the desktop is told of a title: its file as a URI, found in the folder where the title
+// was opened and kept there while it plays on; none for a title without a file.
+TEST(PosixPlatform, PublishesTheFileOfATitleWhereItWasOpened) {
+    fake::PrivateBus bus;
+    char folder[] = "/tmp/varlo-publish-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    mkdir((std::string(folder) + "/\xC3\x84ra").c_str(), 0755);
+    const int none = open("/dev/null", O_RDWR);
+    NoEngine engine;
+    Terminal terminal(none, none);
+    DesktopBus desktop;
+    PosixPlatform platform(engine, terminal, nullptr, &desktop);
+    auto url = [&](uint32_t title, const std::string& file) {
+        platform.Publish({NowPlaying::State::Playing, title, "T", "I", file, 9000});
+        const std::string metadata =
+            fake::CallMpris([&] { desktop.Serve(); }, "org.freedesktop.DBus.Properties", "Get",
+                            g_variant_new("(ss)", "org.mpris.MediaPlayer2.Player", "Metadata"));
+        const size_t at = metadata.find("'xesam:url': <'");
+        return at == std::string::npos
+                   ? "-"
+                   : metadata.substr(at + 15, metadata.find('\'', at + 15) - at - 15);
+    };
+    fake::CallMpris([&] { desktop.Serve(); }, "org.freedesktop.DBus.Peer", "Ping");  // connected
+    const std::string there = "file://" + std::string(folder);
+    std::string windows = "Z:" + std::string(folder) + "/\xC4ra";
+    std::replace(windows.begin(), windows.end(), '/', '\\');
+    EXPECT_EQ(platform.ChangeFolder(windows), 0u);
+    EXPECT_EQ(url(1, "a b.mp3"), there + "/%C3%84ra/a%20b.mp3");
+    EXPECT_EQ(platform.ChangeFolder(".."), 0u);
+    EXPECT_EQ(url(1, "a b.mp3"), there + "/%C3%84ra/a%20b.mp3");
+    EXPECT_EQ(url(2, "\xC4ra\\c.ogg"), there + "/%C3%84ra/c.ogg");
+    EXPECT_EQ(url(3, ""), "-");
+    close(none);
+    std::system(("rm -rf " + std::string(folder)).c_str());
 }
 
 }  // namespace

@@ -4,17 +4,21 @@
 #pragma once
 
 #include <fcntl.h>
+#include <gio/gio.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -142,5 +146,55 @@ struct Pty {
     }
     ~Pty() { close(slave), close(master); }
 };
+
+// A dbus-daemon of the test's own as the session and the system bus, ended with the object.
+struct PrivateBus {
+    PrivateBus() {
+        FILE* daemon = popen("dbus-daemon --session --fork --print-address=1 --print-pid=1", "r");
+        char address[512] = "";
+        if (std::fscanf(daemon, "%511s %d", address, &pid) != 2) pid = 0;
+        pclose(daemon);
+        setenv("DBUS_SESSION_BUS_ADDRESS", address, 1);
+        setenv("DBUS_SYSTEM_BUS_ADDRESS", address, 1);
+    }
+    ~PrivateBus() {
+        if (pid > 0) kill(pid, SIGTERM);
+    }
+    int pid = 0;
+};
+
+// A call to the player's MPRIS object, made on another thread as a client makes it (retried
+// until the name is taken) while the player's thread runs serve(); the reply as GLib prints
+// it, "" for none within 5 s.
+inline std::string CallMpris(const std::function<void()>& serve, const char* interface,
+                             const char* method, GVariant* parameters = nullptr) {
+    std::string printed;
+    std::atomic<bool> done{false};
+    std::thread caller([&] {
+        GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+        GVariant* reply = nullptr;
+        if (parameters) g_variant_ref_sink(parameters);
+        for (int tries = 0; bus && tries < 100 && !reply; ++tries, g_usleep(20000)) {
+            reply = g_dbus_connection_call_sync(
+                bus, "org.mpris.MediaPlayer2.varlo", "/org/mpris/MediaPlayer2", interface, method,
+                parameters ? g_variant_ref(parameters) : nullptr, nullptr, G_DBUS_CALL_FLAGS_NONE,
+                2000, nullptr, nullptr);
+        }
+        if (gchar* text = reply ? g_variant_print(reply, FALSE) : nullptr) {
+            printed = text;
+            g_free(text);
+        }
+        if (reply) g_variant_unref(reply);
+        if (parameters) g_variant_unref(parameters);
+        if (bus) g_object_unref(bus);
+        done = true;
+    });
+    for (int pass = 0; pass < 500 && !done; ++pass) {
+        serve();
+        g_usleep(10000);
+    }
+    caller.join();
+    return printed;
+}
 
 }  // namespace varlo::fake
