@@ -24,10 +24,41 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/posix/sound/media_engine.h"
+#include "platform/posix/terminal/input_decoder.h"
 
 namespace varlo::fake {
+
+// An item as text: "a" a character ("<13>" below a blank or above "~"), "#72" character 0 and a
+// scan code, "M4/1@30,11" a mouse record (event code / buttons @ column,row).
+inline std::string Describe(const InputItem& item) {
+    const std::string& b = item.bytes;
+    if (b.size() == 4 && b[0] == '\xff') {
+        return "M" + std::to_string(b[2]) + "/" + std::to_string(b[3]) + "@" +
+               std::to_string(item.column) + "," + std::to_string(item.row);
+    }
+    if (b.size() == 2 && b[0] == '\0') return "#" + std::to_string(static_cast<uint8_t>(b[1]));
+    std::string text;
+    for (char c : b) {
+        const auto u = static_cast<uint8_t>(c);
+        text += u >= 0x20 && u < 0x7F ? std::string(1, c) : "<" + std::to_string(u) + ">";
+    }
+    return text;
+}
+
+// Reads at the given times (ms); the items decoded, blank-separated.
+inline std::string Decode(InputDecoder& decoder,
+                          const std::vector<std::pair<uint32_t, std::string>>& reads) {
+    std::string items;
+    for (const auto& [at, bytes] : reads) {
+        decoder.Feed(bytes, at);
+        while (auto item = decoder.Next()) items += (items.empty() ? "" : " ") + Describe(*item);
+    }
+    return items;
+}
 
 // A computer without sound: nothing opens, no output device.
 struct NoEngine : MediaEngine {
