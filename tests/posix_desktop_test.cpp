@@ -2,6 +2,9 @@
 // service answers and queues, without a bus; and the desktop bus on a private bus, called from
 // another thread as GDBus's worker hands it the calls.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <csignal>
@@ -10,8 +13,10 @@
 #include <thread>
 
 #include "fake/posix/posix_fixtures.h"
+#include "fake/scoped_environment.h"
 #include "platform/posix/desktop/desktop_bus.h"
 #include "platform/posix/desktop/mpris_service.h"
+#include "platform/posix/desktop/session_power_off.h"
 
 namespace varlo {
 namespace {
@@ -78,6 +83,21 @@ TEST(Mpris, PropertiesInTheirIntrospectedTypes) {
             g_variant_unref(value);
         }
     }
+    // What clients call with: methods and signals with their arguments.
+    std::string calls;
+    for (GDBusInterfaceInfo** i = node->interfaces; *i; ++i) {
+        auto add = [&](const char* name, GDBusArgInfo** args) {
+            calls += std::string(calls.empty() ? "" : " ") + name + "(";
+            for (GDBusArgInfo** a = args; a && *a; ++a)
+                calls += (*a)->name + (":" + std::string((*a)->signature)) + (a[1] ? "," : "");
+            calls += ")";
+        };
+        for (GDBusMethodInfo** m = (*i)->methods; *m; ++m) add((*m)->name, (*m)->in_args);
+        for (GDBusSignalInfo** s = (*i)->signals; *s; ++s) add((*s)->name, (*s)->args);
+    }
+    EXPECT_EQ(calls,
+              "Raise() Quit() Next() Previous() Pause() PlayPause() Stop() Play() Seek(Offset:x) "
+              "SetPosition(TrackId:o,Position:x) OpenUri(Uri:s) Seeked(Position:x)");
     g_dbus_node_info_unref(node);
     EXPECT_EQ(properties, 22);
 }
@@ -94,6 +114,53 @@ TEST(DesktopBus, CallFromAnotherThreadReachesThePlayerAsACommand) {
         serve();
     }
     EXPECT_EQ(got ? got->remote : RemoteCommand::None, RemoteCommand::PlayPause);
+}
+
+using fake::SessionManager;
+
+// Each desktop's session manager is asked in its own words; the first one there is the one
+// asked, and its refusal is the answer.
+TEST(SessionPowerOff, EachSessionManagerInItsOwnWords) {
+    const std::pair<const char*, const char*> managers[] = {
+        {"org.gnome.SessionManager",
+         "/org/gnome/SessionManager org.gnome.SessionManager.Shutdown ()"},
+        {"org.kde.Shutdown", "/Shutdown org.kde.Shutdown.logoutAndShutdown ()"},
+        {"org.kde.ksmserver", "/KSMServer org.kde.KSMServerInterface.logout (1, 2, -1)"}};
+    std::string detail;
+    for (const auto& [name, asked] : managers) {
+        fake::PrivateBus bus;
+        SessionManager manager(name);
+        EXPECT_EQ(AskSessionToPowerOff(3000, detail), SessionAnswer::Accepted) << name;
+        EXPECT_EQ(manager.Asked(), asked);
+    }
+    fake::PrivateBus bus;
+    SessionManager kde("org.kde.Shutdown", "org.kde.Shutdown.Error.Nein");
+    SessionManager gnome("org.gnome.SessionManager", "org.gnome.Error.Nein");
+    EXPECT_EQ(AskSessionToPowerOff(3000, detail), SessionAnswer::Refused);
+    EXPECT_EQ(kde.Asked(), "");
+    EXPECT_NE(gnome.Asked(), "");
+}
+
+// Where the buses are when the environment does not say: the session's in the runtime folder
+// (only a socket there counts), the system's at its well-known place.
+TEST(SessionPowerOff, BusAddressesWithoutTheEnvironment) {
+    char folder[] = "/tmp/varlo-runtime-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    fake::ScopedEnvironment variables;
+    variables.Set("DBUS_SESSION_BUS_ADDRESS", nullptr);
+    variables.Set("DBUS_SYSTEM_BUS_ADDRESS", nullptr);
+    variables.Set("XDG_RUNTIME_DIR", folder);
+    EXPECT_EQ(SessionBusAddress(), "");
+    const std::string socketPath = std::string(folder) + "/bus";
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(SessionBusAddress(), "unix:path=" + socketPath);
+    EXPECT_EQ(SystemBusAddress(), "unix:path=/run/dbus/system_bus_socket");
+    close(listener);
+    std::system(("rm -rf " + std::string(folder)).c_str());
 }
 
 }  // namespace

@@ -15,31 +15,15 @@ namespace {
 
 using S = std::string;
 
-struct Ran {
-    int code;
-    S out;
-};
+using fake::BlockAfter;
+using fake::Ran;
 
 // The player run by the shell with `redirections`, away from every bus and sound server.
 Ran Started(const S& arguments, const S& redirections = "") {
-    const S line =
+    return fake::RunShell(
         "cd /tmp && env DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent "
         "PULSE_SERVER=unix:/nonexistent '" VARLO_PLAYER "' " +
-        arguments + " " + redirections;
-    FILE* pipe = popen(line.c_str(), "r");
-    Ran ran{-1, ""};
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) ran.out.append(buffer, n);
-    const int status = pclose(pipe);
-    ran.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return ran;
-}
-
-// The text of the fenced block that follows the first line holding `marker` in `text`.
-S BlockAfter(const S& text, const S& marker) {
-    const size_t start = text.find("```", text.find(marker));
-    const size_t body = text.find('\n', start) + 1;
-    return text.substr(body, text.find("```", body) - body);
+        arguments + " " + redirections);
 }
 
 // What --help prints is what the README shows of it; --version says the version of the

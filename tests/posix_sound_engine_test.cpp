@@ -18,14 +18,10 @@ namespace varlo {
 namespace {
 
 using Ms = std::chrono::milliseconds;
+using fake::Passes;
 using fake::SilentWav;
+using fake::ThreadsLeft;
 using fake::Took;
-
-// The threads of the engine's streams, once those still closing have had 3 s to end.
-size_t ThreadsLeft(const GstEngine& engine) {
-    for (int i = 0; i < 150 && engine.StreamThreads() > 0; ++i) std::this_thread::sleep_for(Ms(20));
-    return engine.StreamThreads();
-}
 
 // The file opened, as the player opens it: without an error.
 std::unique_ptr<MediaStream> Opened(GstEngine& engine, const SilentWav& file) {
@@ -33,15 +29,6 @@ std::unique_ptr<MediaStream> Opened(GstEngine& engine, const SilentWav& file) {
     std::unique_ptr<MediaStream> stream = engine.Open(file.path, &error);
     EXPECT_EQ(error, 0u);
     return stream;
-}
-
-// The player's passes: a question every 20 ms for the given time.
-template <typename F>
-void Passes(int milliseconds, F pass) {
-    for (int at = 0; at < milliseconds; at += 20) {
-        std::this_thread::sleep_for(Ms(20));
-        pass();
-    }
 }
 
 // A sink that takes two pieces and then no more (nobody empties its queue): once the sink

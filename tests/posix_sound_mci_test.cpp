@@ -14,22 +14,14 @@
 #include <tuple>
 
 #include "fake/fake_platform.h"
+#include "fake/posix/counted_new.h"
 #include "fake/posix/posix_fixtures.h"
 #include "media/mci.h"
 #include "platform/posix/files/drive_view.h"
 #include "platform/posix/sound/gst_engine.h"
 #include "platform/posix/sound/mci_interpreter.h"
 
-// GLib keeps a few buffers of its own for the whole process (the leak checker of the
-// sanitizer build sees one of 16 KiB); they are not the player's.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libglib-2.0.so\n";
-}
-
 namespace varlo {
-
-// Allocations through operator new in this test program (see below).
-std::atomic<size_t> g_allocations{0};
 
 namespace {
 
@@ -121,10 +113,10 @@ TEST(MciInterpreter, AnswersStatusQueriesWithoutAllocating) {
     ASSERT_EQ(mci.Send("open a.mp3 type MPEGVideo alias 0012D687", nullptr, 0), 0u);
     const S length = "status 0012D687 length", position = "Status 0012d687 POSITION";
     char reply[16];
-    const size_t before = g_allocations;
+    const size_t before = fake::g_allocations;
     EXPECT_EQ(mci.Send(length, reply, sizeof reply) + mci.Send(position, reply, sizeof reply), 0u);
     EXPECT_EQ(MciLength(seam, 0x0012D687) + MciPosition(seam, 0x0012D687), 60000u + 1234u);
-    EXPECT_EQ(g_allocations - before, 0u);
+    EXPECT_EQ(fake::g_allocations - before, 0u);
     EXPECT_EQ(S(reply), "1234");
 }
 
@@ -170,19 +162,3 @@ TEST(GstEngine, PlaysStopsSeeksAndEndsAtItsLength) {
 
 }  // namespace
 }  // namespace varlo
-
-// GCC takes the free of an inlined delete below for a mismatch with new.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-    ++varlo::g_allocations;
-    if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
-    throw std::bad_alloc();
-}
-void operator delete(void* block) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-    std::free(block);
-}
-#pragma GCC diagnostic pop

@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +21,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -27,6 +29,7 @@
 #include <utility>
 #include <vector>
 
+#include "fake/scoped_environment.h"
 #include "platform/posix/sound/media_engine.h"
 #include "platform/posix/terminal/input_decoder.h"
 
@@ -155,6 +158,45 @@ long Took(F call) {
                                  .count());
 }
 
+// The threads of the engine's streams, once those still closing have had 3 s to end.
+template <typename Engine>
+size_t ThreadsLeft(const Engine& engine) {
+    for (int i = 0; i < 150 && engine.StreamThreads() > 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return engine.StreamThreads();
+}
+
+// The player's passes: a question every 20 ms for the given time.
+template <typename F>
+void Passes(int milliseconds, F pass) {
+    for (int at = 0; at < milliseconds; at += 20) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        pass();
+    }
+}
+
+// What a shell command line printed on standard output, and its exit code (-1: no exit).
+struct Ran {
+    int code;
+    std::string out;
+};
+inline Ran RunShell(const std::string& line) {
+    FILE* pipe = popen(line.c_str(), "r");
+    Ran ran{-1, ""};
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) ran.out.append(buffer, n);
+    const int status = pclose(pipe);
+    ran.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return ran;
+}
+
+// The text of the fenced block that follows the first line holding `marker` in `text`.
+inline std::string BlockAfter(const std::string& text, const std::string& marker) {
+    const size_t start = text.find("```", text.find(marker));
+    const size_t body = text.find('\n', start) + 1;
+    return text.substr(body, text.find("```", body) - body);
+}
+
 // What the other side of a pty (or a pipe) has to read, within ms of quiet.
 inline std::string ReadPty(int master, int ms) {
     std::string bytes;
@@ -178,20 +220,21 @@ struct Pty {
     ~Pty() { close(slave), close(master); }
 };
 
-// A dbus-daemon of the test's own as the session and the system bus, ended with the object.
+// A dbus-daemon of the test's own as the session and the system bus while the object lives.
 struct PrivateBus {
     PrivateBus() {
         FILE* daemon = popen("dbus-daemon --session --fork --print-address=1 --print-pid=1", "r");
         char address[512] = "";
         if (std::fscanf(daemon, "%511s %d", address, &pid) != 2) pid = 0;
         pclose(daemon);
-        setenv("DBUS_SESSION_BUS_ADDRESS", address, 1);
-        setenv("DBUS_SYSTEM_BUS_ADDRESS", address, 1);
+        variables.Set("DBUS_SESSION_BUS_ADDRESS", address);
+        variables.Set("DBUS_SYSTEM_BUS_ADDRESS", address);
     }
     ~PrivateBus() {
         if (pid > 0) kill(pid, SIGTERM);
     }
     int pid = 0;
+    ScopedEnvironment variables;
 };
 
 // A call to the player's MPRIS object, made on another thread as a client makes it (retried
@@ -227,5 +270,59 @@ inline std::string CallMpris(const std::function<void()>& serve, const char* int
     caller.join();
     return printed;
 }
+
+// A stand-in for a desktop's session manager on the private bus: it owns `name` and answers
+// every call with success (or `error`), noting path, interface, method and arguments.
+struct SessionManager {
+    SessionManager(const char* name, const char* error = nullptr) : error(error) {
+        bus = g_dbus_connection_new_for_address_sync(
+            std::getenv("DBUS_SESSION_BUS_ADDRESS"),
+            static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                              G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+            nullptr, nullptr, nullptr);
+        g_dbus_connection_add_filter(bus, Filter, this, nullptr);
+        GVariant* owned = g_dbus_connection_call_sync(
+            bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+            "RequestName", g_variant_new("(su)", name, 4), nullptr, G_DBUS_CALL_FLAGS_NONE, 2000,
+            nullptr, nullptr);
+        if (owned) g_variant_unref(owned);
+    }
+    ~SessionManager() {
+        g_dbus_connection_close_sync(bus, nullptr, nullptr);
+        g_object_unref(bus);
+    }
+    static GDBusMessage* Filter(GDBusConnection* bus, GDBusMessage* message, gboolean incoming,
+                                gpointer self) {
+        auto* manager = static_cast<SessionManager*>(self);
+        if (!incoming ||
+            g_dbus_message_get_message_type(message) != G_DBUS_MESSAGE_TYPE_METHOD_CALL)
+            return message;
+        GVariant* body = g_dbus_message_get_body(message);
+        gchar* arguments = body ? g_variant_print(body, FALSE) : g_strdup("()");
+        {
+            std::lock_guard<std::mutex> lock(manager->guard);
+            manager->asked += std::string(g_dbus_message_get_path(message)) + " " +
+                              g_dbus_message_get_interface(message) + "." +
+                              g_dbus_message_get_member(message) + " " + arguments;
+        }
+        g_free(arguments);
+        GDBusMessage* reply = manager->error
+                                  ? g_dbus_message_new_method_error(message, manager->error, "Nein")
+                                  : g_dbus_message_new_method_reply(message);
+        g_dbus_connection_send_message(bus, reply, G_DBUS_SEND_MESSAGE_FLAGS_NONE, nullptr,
+                                       nullptr);
+        g_object_unref(reply);
+        g_object_unref(message);
+        return nullptr;
+    }
+    std::string Asked() {
+        std::lock_guard<std::mutex> lock(guard);
+        return asked;
+    }
+    const char* error;
+    GDBusConnection* bus;
+    std::mutex guard;
+    std::string asked;
+};
 
 }  // namespace varlo::fake
