@@ -196,6 +196,7 @@ TEST(PosixConsole, ATerminalNobodyReadsNeverHoldsThePlayerAndIsDrawnAnewWhenRead
     Pty pty;
     const int master = pty.master, slave = pty.slave;
     fcntl(slave, F_SETFL, O_NONBLOCK);
+    pty.Resize(69, 10);
     // A signal ignored from the start (nohup) stays ignored; one left to its default ends
     // the player through the way back.
     std::signal(SIGHUP, SIG_IGN);
@@ -217,7 +218,8 @@ TEST(PosixConsole, ATerminalNobodyReadsNeverHoldsThePlayerAndIsDrawnAnewWhenRead
     ASSERT_TRUE(refused);
     EXPECT_EQ(std::tuple(refused->found.columns, refused->found.rows, refused->needed.columns,
                          refused->needed.rows),
-              std::tuple(80, 24, 100, 22));
+              std::tuple(69, 10, 100, 22));
+    pty.Resize(69, 22);  // as a terminal that follows: the screen grows with it
     EXPECT_EQ(platform->SetConsoleSize(69, 22), 0u);
     // Screens far beyond what the pty holds; a write that waits would hang this thread.
     const auto screens = [&](int count) {
