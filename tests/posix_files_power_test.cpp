@@ -213,7 +213,7 @@ TEST_F(PowerDrive, StartedCommandsAreWatched) {
     settings.watchMilliseconds = 300;
     const std::pair<S, uint32_t> cases[] = {
         {root + "/gibt-es-nicht", 2u},
-        {"/bin/sh -c \"echo Zugriff verweigert; exit 1\"", 5u},
+        {"/bin/sh -c \"echo Zugriff; echo verweigert >&2; exit 1\"", 5u},
         {"/bin/sh -c \"kill -9 $$\"", 5u},
         {"/bin/sh -c \"(pwd; readlink /proc/self/fd/0) > " + root + "/pwd.log\"", 0u},
         {"/bin/sleep 0.6", 0u},
@@ -232,7 +232,7 @@ TEST_F(PowerDrive, StartedCommandsAreWatched) {
     }
     dup2(saved, 0), close(saved), close(zero);
     EXPECT_EQ(Read(root + "/pwd.log"), "/\n/dev/null\n");
-    EXPECT_NE(Read(root + "/C/varlo.log").find("Zugriff verweigert"), S::npos);
+    EXPECT_NE(Read(root + "/C/varlo.log").find("Zugriff\nverweigert\n"), S::npos);  // both outputs
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     EXPECT_LE(waitpid(-1, nullptr, WNOHANG), 0);  // no child left unreaped
     // Children the system reaps itself (SIGCHLD ignored) have ended: no wait for the watch.
