@@ -70,11 +70,17 @@ Position=1300000
     EXPECT_EQ(commands, "6:250 1:0 2:0 3:0 5:0 4:0 ");
 }
 
-// Each property answered in the type the introspection declares for it.
+// Each property answered in the type the introspection declares for it; before any title the
+// metadata names no track.
 TEST(Mpris, PropertiesInTheirIntrospectedTypes) {
     GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(MprisIntrospection(), nullptr);
     ASSERT_NE(node, nullptr);
     MprisService service(nullptr, [] { return 0u; });
+    GVariant* none = g_variant_ref_sink(service.Property("Metadata"));
+    gchar* printed = g_variant_print(none, FALSE);
+    EXPECT_STREQ(printed,
+                 "{'mpris:trackid': <objectpath '/org/mpris/MediaPlayer2/TrackList/NoTrack'>}");
+    g_free(printed), g_variant_unref(none);
     int properties = 0;
     for (GDBusInterfaceInfo** i = node->interfaces; *i; ++i) {
         for (GDBusPropertyInfo** p = (*i)->properties; *p; ++p, ++properties) {
