@@ -172,8 +172,7 @@ TEST(Terminal, TakenAndGivenBackAsItWas) {
     EXPECT_EQ(ReadPty(pty.master, 50), S(kTaken) + "\x1b[?1002h\x1b[?1006h\x1b[8;22;69tabc" +
                                            "\x1b[0m\x1b[H\x1b[2Jd\x1b[?25h" + kGivenBack +
                                            "\x1b[8;24;80tEnde");
-    // A signal that ends the player: the terminal first, a note in the log, then the signal's
-    // own end.
+    // A signal that ends the player: the terminal first, a note in the log, then its own end.
     int notes[2];
     ASSERT_EQ(pipe(notes), 0);
     const pid_t child = fork();
@@ -219,8 +218,9 @@ TEST(PosixConsole, ATerminalNobodyReadsNeverHoldsThePlayerAndIsDrawnAnewWhenRead
     EXPECT_EQ(std::tuple(refused->found.columns, refused->found.rows, refused->needed.columns,
                          refused->needed.rows),
               std::tuple(69, 10, 100, 22));
-    pty.Resize(69, 22);  // as a terminal that follows: the screen grows with it
+    pty.Resize(69, 22);  // as a terminal that follows: the screen grows with it, unasked
     EXPECT_EQ(platform->SetConsoleSize(69, 22), 0u);
+    EXPECT_EQ(ReadPty(master, 50).find("\x1b[8;"), S::npos);
     // Screens far beyond what the pty holds; a write that waits would hang this thread.
     const auto screens = [&](int count) {
         for (int i = 0; i < count; ++i) {
