@@ -30,7 +30,8 @@ Ran Started(const S& arguments, const S& redirections = "") {
 TEST(Program, InformationWordsAgreeWithTheDocuments) {
     const Ran help = Started("--help"), version = Started("--version");
     EXPECT_EQ(help.code + version.code, 0);
-    EXPECT_EQ(help.out, BlockAfter(fake::ReadFile(VARLO_SOURCE_DIR "/README.md"), "varlo --help"));
+    EXPECT_EQ(help.out, BlockAfter(fake::ReadFile(VARLO_SOURCE_DIR "/README.md"),
+                                   "as `varlo --help` prints it"));
     ASSERT_GT(version.out.size(), 7u);
     const S number = version.out.substr(6, version.out.size() - 7);
     EXPECT_EQ(version.out, "varlo " + number + "\n");
