@@ -70,8 +70,7 @@ Position=1300000
     EXPECT_EQ(commands, "6:250 1:0 2:0 3:0 5:0 4:0 ");
 }
 
-// Each property answered in the type the introspection declares for it; before any title the
-// metadata names no track.
+// Each property in the type the introspection declares; before any title no track is named.
 TEST(Mpris, PropertiesInTheirIntrospectedTypes) {
     GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(MprisIntrospection(), nullptr);
     ASSERT_NE(node, nullptr);
