@@ -228,9 +228,8 @@ TEST(PosixPlatform, SleepKeysDateAndEnvironment) {
     close(screen);
 }
 
-// What the desktop is told of a title: its file as a URI, found in the folder where the title
-// was opened and kept there while it plays on; none for a title without a file. The desktop's
-// calls are answered while the player sleeps.
+// The desktop is told a title's file as a URI, found where the title was opened and kept
+// while it plays on; none without a file. Its calls are answered while the player sleeps.
 TEST(PosixPlatform, PublishesTheFileOfATitleWhereItWasOpened) {
     fake::PrivateBus bus;
     char folder[] = "/tmp/varlo-publish-XXXXXX";
