@@ -1,5 +1,4 @@
-// The POSIX side's drive C: for the power action: what it holds, the environment that leads
-// there, and the command lines it starts.
+// The POSIX side's drive C: for the power action: what it holds, where, what it starts.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
@@ -43,9 +42,8 @@ TEST(SystemDrive, CommandWords) {
     for (const auto& [line, words] : cases) EXPECT_EQ(CommandWords(line), words) << line;
 }
 
-// Each setting from its variable, else its default. Without HOME and USER the password entry
-// stands in; a relative XDG_DATA_HOME counts as unset; the desktop comes from user-dirs.dirs
-// where the variable is not set; an answer other than yes or no leaves hibernation to systemd.
+// Each setting from its variable, else its default: the password entry for HOME and USER, no
+// relative XDG_DATA_HOME, user-dirs.dirs for the desktop; hibernation to systemd but for yes/no.
 TEST(SystemDrive, SettingsFromTheEnvironment) {
     const passwd* entry = getpwuid(getuid());
     ASSERT_NE(entry, nullptr);
@@ -179,8 +177,7 @@ TEST_F(PowerDrive, CommandsThatCannotStart) {
     EXPECT_EQ(drive.Start("D:\\shutdown.exe /s", view, root), 2u);
     EXPECT_EQ(drive.Start("", view, root), 2u);
     EXPECT_EQ(drive.Start("C:\\Windows\\system32\\shutdown.exe", view, root), 0u);  // no action
-    // A program that is not there and a link that is not executable: the command file's
-    // lines are refused, and so is the file, with the first line's answer.
+    // A missing program, a link not executable: each line refused, the file with the first's.
     rename(Script("hibernate.link", false).c_str(), (settings.desktop + "/hibernate.link").c_str());
     std::ofstream(root + "/C/dummi.cmd")
         << "D:\\fehlt.exe\r\n\"C:\\Users\\J\xFCrgen\\Desktop\\hibernate.link\"\r\n";
@@ -206,9 +203,8 @@ TEST_F(PowerDrive, EverySpellingOfTheFolderIsTheSameDrive) {
     EXPECT_EQ(Awaited(root + "/ran.log", 4), "poweroff\npoweroff\npoweroff\npoweroff\n");
 }
 
-// What the power-off command does within the watch decides: one that cannot start or that
-// fails is refused, with its output in the log; one still running counts as started and is
-// reaped once it ends. Children run in "/", away from the music folder.
+// Within the watch: a command that cannot start or fails is refused, its output in the log; one
+// still running counts as started and is reaped later. Children run in "/", not the music folder.
 TEST_F(PowerDrive, StartedCommandsAreWatched) {
     settings.watchMilliseconds = 300;
     const std::pair<S, uint32_t> cases[] = {
@@ -247,11 +243,15 @@ TEST_F(PowerDrive, StartedCommandsAreWatched) {
     signal(SIGCHLD, ignored);
 }
 
-// A drive that others could change is no drive at all; inside it no symlink is followed.
+// A drive that others could change is no drive at all (and the user is told why); inside it
+// no symlink is followed.
 TEST_F(PowerDrive, NoDriveThatOthersCouldChange) {
     mkdir(settings.folder.c_str(), 0755);
     chmod(settings.folder.c_str(), 0777);
+    testing::internal::CaptureStderr();
     SystemDrive open = Ready(view);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "varlo: " + settings.folder + " is not yours alone: no drive C:\n");
     EXPECT_FALSE(view.ToPosix("C:\\hiberfil.sys", "/").has_value());
     EXPECT_EQ(open.Start("C:\\Windows\\system32\\shutdown.exe /s", view, root), 2u);
     chmod(settings.folder.c_str(), 0755);

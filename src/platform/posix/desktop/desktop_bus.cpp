@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/posix/desktop/session_power_off.h"
+
 namespace varlo {
 
 namespace {
@@ -45,19 +47,6 @@ class ContextScope {
     GMainContext* context_;
 };
 
-std::string SessionAddress() {
-    if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS")) return address;
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (!runtime) return "";
-    const std::string socket = std::string(runtime) + "/bus";
-    return access(socket.c_str(), F_OK) == 0 ? "unix:path=" + socket : "";
-}
-
-std::string SystemAddress() {
-    if (const char* address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS")) return address;
-    return "unix:path=/run/dbus/system_bus_socket";
-}
-
 GDBusConnection* Connected(GAsyncResult* result) {
     GError* error = nullptr;
     GDBusConnection* bus = g_dbus_connection_new_for_address_finish(result, &error);
@@ -73,8 +62,8 @@ DesktopBus::DesktopBus() {
     g_main_context_acquire(context_);
     wakeFd_ = WakeUpDescriptor(context_);
     ContextScope scope(context_);
-    Connect(SessionAddress(), SessionConnected);
-    Connect(SystemAddress(), SystemConnected);
+    Connect(SessionBusAddress(), SessionConnected);
+    Connect(SystemBusAddress(), SystemConnected);
 }
 
 DesktopBus::~DesktopBus() {
@@ -90,7 +79,8 @@ DesktopBus::~DesktopBus() {
     g_main_context_unref(context_);
 }
 
-void DesktopBus::Connect(const std::string& address, GAsyncReadyCallback done) {
+void DesktopBus::Connect(const std::string& listed, GAsyncReadyCallback done) {
+    const std::string address = SocketEntries(listed);
     if (address.empty()) return;
     g_dbus_connection_new_for_address(
         address.c_str(),

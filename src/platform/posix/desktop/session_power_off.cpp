@@ -80,22 +80,6 @@ GAsyncResult* Await(gint64 deadline, Start start) {
     return result;
 }
 
-// Only the entries of an address list ("a;b") that reach a running bus through a socket: an
-// "autolaunch:" entry would start a bus of the player's own, which then outlives it.
-std::string SocketEntries(const std::string& address) {
-    std::string kept;
-    size_t start = 0;
-    while (start <= address.size()) {
-        const size_t end = std::min(address.find(';', start), address.size());
-        const std::string entry = address.substr(start, end - start);
-        if (entry.rfind("unix:", 0) == 0 || entry.rfind("tcp:", 0) == 0) {
-            kept += (kept.empty() ? "" : ";") + entry;
-        }
-        start = end + 1;
-    }
-    return kept;
-}
-
 int Remaining(gint64 deadline) {
     return static_cast<int>(std::max<gint64>(1, (deadline - g_get_monotonic_time()) / 1000));
 }
@@ -110,6 +94,20 @@ bool NotThere(const GError* error) {
 }
 
 }  // namespace
+
+std::string SocketEntries(const std::string& address) {
+    std::string kept;
+    size_t start = 0;
+    while (start <= address.size()) {
+        const size_t end = std::min(address.find(';', start), address.size());
+        const std::string entry = address.substr(start, end - start);
+        if (entry.rfind("unix:", 0) == 0 || entry.rfind("tcp:", 0) == 0) {
+            kept += (kept.empty() ? "" : ";") + entry;
+        }
+        start = end + 1;
+    }
+    return kept;
+}
 
 std::string SessionBusAddress() {
     const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");

@@ -25,6 +25,10 @@ SessionAnswer AskSessionToPowerOff(int milliseconds, std::string& detail);
 // unrefs it.
 GDBusConnection* ConnectBus(const std::string& address, int milliseconds);
 
+// Only the entries of an address list ("a;b") that reach a running bus through a socket: an
+// "autolaunch:" entry would start a bus of the player's own, which then outlives it.
+std::string SocketEntries(const std::string& address);
+
 // The session bus's address: DBUS_SESSION_BUS_ADDRESS, else $XDG_RUNTIME_DIR/bus where that
 // socket exists; "" when there is none (no bus is ever started for the player).
 std::string SessionBusAddress();
