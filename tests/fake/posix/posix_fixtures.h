@@ -96,7 +96,7 @@ struct ScriptedEngine : MediaEngine {
     uint32_t AudioOutputCount() override { return 1; }
 };
 
-// A 16-bit WAV file of 8000 samples a second: silent (`tone` 0) or a quiet tone.
+// A 16-bit WAV file of `rate` samples a second: silent (`tone` 0) or a quiet tone.
 inline std::string WriteWav(const std::string& path, uint32_t milliseconds, uint32_t channels = 1,
                             int tone = 1000, uint32_t rate = 8000) {
     const uint32_t samples = rate * milliseconds / 1000, frame = 2 * channels,
