@@ -1,14 +1,21 @@
 #!/bin/bash
-# fuzz.sh [SECONDS]: builds the fuzz targets (scripts/build.sh fuzz) and runs each target of
-# fuzz/ for SECONDS (120 unless given) over its seed corpus fuzz/corpus/<target>/, the real
-# inputs and every finding kept. The seeds are only read: what a run learns goes to
-# build/fuzz/corpus/<target>/, an input that fails a target to build/fuzz/findings/<target>/
-# (mend it, then keep the input among the seeds). Prints each target's executions and
-# findings and ends with "N passed, M failed", one per target.
+# fuzz.sh [SECONDS [TARGET...]]: builds the fuzz targets (scripts/build.sh fuzz) and runs each
+# target of fuzz/ (or those named, such as input_decoder_fuzz) for SECONDS (120 unless given)
+# over its seed corpus fuzz/corpus/<target>/, the real inputs and every finding kept. The
+# seeds are only read: what a run learns goes to build/fuzz/corpus/<target>/, an input that
+# fails a target to build/fuzz/findings/<target>/ (mend it, then keep the input among the
+# seeds). Prints each target's executions and findings and ends with "N passed, M failed",
+# one per target.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 seconds=${1:-120}
+shift $(($# > 0 ? 1 : 0))
+sources=(fuzz/*.cpp)
+if [ $# -gt 0 ]; then
+    sources=()
+    for target in "$@"; do sources+=("fuzz/$target.cpp"); done
+fi
 mkdir -p build
 if ! bash scripts/build.sh fuzz > build/fuzz-build.log 2>&1; then
     tail -20 build/fuzz-build.log
@@ -19,7 +26,7 @@ fi
 
 passed=0
 failed=0
-for source in fuzz/*.cpp; do
+for source in "${sources[@]}"; do
     target=$(basename "$source" .cpp)
     learnt=build/fuzz/corpus/$target findings=build/fuzz/findings/$target
     log=build/fuzz/$target.log
