@@ -31,10 +31,9 @@ std::unique_ptr<MediaStream> Opened(GstEngine& engine, const SilentWav& file) {
     return stream;
 }
 
-// A sink that takes two pieces and then no more (nobody empties its queue): once the sink
-// has answered again, the position stands still where the sound stopped, read after read, as
-// the player's standstill rule needs; it does not run on by the clock. Volume, stop, seek,
-// play and close are answered at once, and the stream's thread ends after the close.
+// A sink that takes two pieces and then no more (nobody empties its queue): once it answered
+// again, the position stands where the sound stopped, read after read, not run on by the clock.
+// Volume, stop, seek, play and close are answered at once; the stream's thread ends after close.
 TEST(GstEngineStall, PositionStandsWhereTheSinkStoppedAndCallsDoNotWait) {
     SilentWav file(30);
     GstEngine engine("appsink sync=true max-buffers=1 drop=false");
@@ -52,9 +51,8 @@ TEST(GstEngineStall, PositionStandsWhereTheSinkStoppedAndCallsDoNotWait) {
     EXPECT_EQ(ThreadsLeft(engine), 0u);
 }
 
-// A sound server is woken for every piece the sink hands it, so the sink is handed half a
-// second at a time, not the pieces the file comes in (40 ms of this one, 26 ms of an MP3
-// frame): a sink that takes two pieces and then no more has taken a second.
+// A sound server is woken for every piece it is handed, so the sink takes half a second at a
+// time, not the file's pieces (40 ms here, 26 ms an MP3 frame): two pieces and no more are 1 s.
 TEST(GstEngineStall, TheSinkTakesTheSoundInPiecesOfHalfASecond) {
     SilentWav file(5, 44100, 2);
     GstEngine engine("appsink sync=true max-buffers=1 drop=false");
@@ -88,9 +86,8 @@ TEST(GstEngine, PositionFollowsTheSoundBetweenTheSinksAnswers) {
     Passes(700, [&] { EXPECT_EQ(stream->Position().value_or(0), stopped); });
 }
 
-// A title's stream is made only once the one before it has been taken down (made while the
-// server still took the old one down, its first notes were lost): never two at a time, though
-// taking each down waits 0.2 s for the piece in passage.
+// A title's stream is made only once the one before is down (made while the server still took
+// the old one down, its first notes were lost): never two, though each takes 0.2 s to go down.
 TEST(GstEngine, OpensATitleOnlyOnceTheOneBeforeIsDown) {
     SilentWav file(5);
     GstEngine engine("identity sleep-time=200000 ! fakesink sync=true");
@@ -113,9 +110,8 @@ TEST(GstEngine, OpensATitleOnlyOnceTheOneBeforeIsDown) {
     EXPECT_LT(took, 3300);  // each open waits only while there is a stream to wait for
 }
 
-// Opens that do not finish in time (a sink that takes a second for every piece, as a server
-// that hangs): each is given up after the wait, with the MCI error of a file that cannot be
-// played, and its thread ends once the pipeline is down.
+// Opens that do not finish in time (a sink that takes a second a piece, as a hung server): each
+// is given up after the wait as a file that cannot be played; its thread ends with the pipeline.
 TEST(GstEngineStall, SlowOpensAreGivenUpInTimeAndLeaveNoThreads) {
     SilentWav file(5);
     GstEngine engine("identity sleep-time=1000000 ! fakesink sync=true", Ms(300));

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <csignal>
 #include <future>
+#include <thread>
 #include <tuple>
 #include <utility>
 
@@ -196,8 +197,7 @@ TEST(PosixConsole, ATerminalNobodyReadsNeverHoldsThePlayerAndIsDrawnAnewWhenRead
     const int master = pty.master, slave = pty.slave;
     fcntl(slave, F_SETFL, O_NONBLOCK);
     pty.Resize(69, 10);
-    // A signal ignored from the start (nohup) stays ignored; one left to its default ends
-    // the player through the way back.
+    // A signal ignored from the start (nohup) stays ignored; one at its default ends the player.
     std::signal(SIGHUP, SIG_IGN);
     Terminal terminal(slave, slave);
     ASSERT_TRUE(terminal.Enter());
@@ -205,10 +205,10 @@ TEST(PosixConsole, ATerminalNobodyReadsNeverHoldsThePlayerAndIsDrawnAnewWhenRead
     sigaction(SIGHUP, nullptr, &hup);
     sigaction(SIGUSR1, nullptr, &usr1);
     EXPECT_TRUE(hup.sa_handler == SIG_IGN && usr1.sa_handler != SIG_DFL);
-    NoEngine engine;
+    fake::WatchingEngine engine(master);  // an open sees what the terminal was sent before
     auto platform = std::make_unique<PosixPlatform>(engine, terminal);
     // The player's size is asked of the terminal, its place not; a terminal that stays
-    // smaller is refused, and its size kept for the way back.
+    // smaller is refused, its size kept for the way back; one that follows is taken at once.
     platform->MoveConsoleWindow(10, 20);
     EXPECT_EQ(platform->SetConsoleSize(100, 22), 87u);
     const S asked = ReadPty(master, 50);
@@ -218,9 +218,13 @@ TEST(PosixConsole, ATerminalNobodyReadsNeverHoldsThePlayerAndIsDrawnAnewWhenRead
     EXPECT_EQ(std::tuple(refused->found.columns, refused->found.rows, refused->needed.columns,
                          refused->needed.rows),
               std::tuple(69, 10, 100, 22));
-    pty.Resize(69, 22);  // as a terminal that follows: the screen grows with it, unasked
-    EXPECT_EQ(platform->SetConsoleSize(69, 22), 0u);
-    EXPECT_EQ(ReadPty(master, 50).find("\x1b[8;"), S::npos);
+    std::thread follower = pty.Follow("\x1b[8;22;69t", 69, 22);
+    EXPECT_LT(fake::Took([&] { EXPECT_EQ(platform->SetConsoleSize(69, 22), 0u); }), 100);
+    follower.join();
+    EXPECT_EQ(platform->SetConsoleSize(69, 22), 0u);  // the screen grew with it; now unasked
+    platform->WriteText("abc");
+    platform->MciSendString("open a.mp3 type MPEGVideo alias 1", nullptr, 0);
+    EXPECT_TRUE(engine.shown.find("abc") != S::npos && engine.shown.find("\x1b[8;") == S::npos);
     // Screens far beyond what the pty holds; a write that waits would hang this thread.
     const auto screens = [&](int count) {
         for (int i = 0; i < count; ++i) {

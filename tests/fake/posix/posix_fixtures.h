@@ -69,6 +69,15 @@ struct NoEngine : MediaEngine {
     uint32_t AudioOutputCount() override { return 0; }
 };
 
+// No sound either; what the other side of a pty (`watched`) was sent before each open, in
+// `shown`.
+struct WatchingEngine : NoEngine {
+    explicit WatchingEngine(int watched) : watched(watched) {}
+    std::unique_ptr<MediaStream> Open(const std::string&, uint32_t*) override;
+    int watched;
+    std::string shown;
+};
+
 // Streams of 60 s standing at 1.234 s; every call is written down, "; "-separated. Paths
 // holding "broken" cannot be played (internal error 277).
 struct ScriptedEngine : MediaEngine {
@@ -208,6 +217,11 @@ inline std::string ReadPty(int master, int ms) {
     return bytes;
 }
 
+inline std::unique_ptr<MediaStream> WatchingEngine::Open(const std::string&, uint32_t*) {
+    shown = ReadPty(watched, 20);
+    return nullptr;
+}
+
 // A pseudo terminal, 80 x 24 unless resized: the player's side is the slave.
 struct Pty {
     int master = posix_openpt(O_RDWR | O_NOCTTY);
@@ -216,6 +230,16 @@ struct Pty {
     void Resize(unsigned short columns, unsigned short rows) {
         const winsize size{rows, columns, 0, 0};
         ioctl(master, TIOCSWINSZ, &size);
+    }
+    // A terminal that follows a size request: once `request` is sent (or 5 s without it),
+    // it takes the size. Reads what the player sends until then.
+    std::thread Follow(std::string request, unsigned short columns, unsigned short rows) {
+        return std::thread([this, request, columns, rows] {
+            std::string sent;
+            for (int i = 0; i < 1000 && sent.find(request) == std::string::npos; ++i)
+                sent += ReadPty(master, 5);
+            Resize(columns, rows);
+        });
     }
     ~Pty() { close(slave), close(master); }
 };
