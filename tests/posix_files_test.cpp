@@ -1,5 +1,4 @@
-// The POSIX file system through the Windows file functions: listing order, attributes, error
-// codes, and names that Windows-1252 cannot hold.
+// The POSIX file system through the Windows file functions, names Windows-1252 lacks too.
 #include "platform/posix/files/posix_files.h"
 
 #include <gtest/gtest.h>
@@ -108,8 +107,7 @@ TEST_F(PosixFilesTest, InsideAFolderOfAConvertedNameRelativeAndAbsolutePathsWork
     EXPECT_EQ(Listing("*.*"), ".:10 ..:10 a b.mp3:20 ");
     ASSERT_EQ(files.ChangeFolder(".."), 0u);
     EXPECT_EQ(Listing("b.mp3"), "b.mp3:20 ");
-    // The short path through a folder shown as "?" leads back; a folder holding a quote,
-    // which would end the open command's path, has none.
+    // A short path through a folder shown as "?" leads back; a folder with a quote has none.
     EXPECT_NE(files.ShortPathName(files.CurrentFolder() + "\\?\\a b.mp3", shortPath), 0u);
     EXPECT_EQ(files.ToPosix(shortPath).value_or(""), Path(kMiddle + "/a b.mp3"));
     mkdir(Path("Fol\"der").c_str(), 0755);

@@ -225,6 +225,8 @@ TEST(PosixConsole, ATerminalNobodyReadsNeverHoldsThePlayerAndIsDrawnAnewWhenRead
     platform->WriteText("abc");
     platform->MciSendString("open a.mp3 type MPEGVideo alias 1", nullptr, 0);
     EXPECT_TRUE(engine.shown.find("abc") != S::npos && engine.shown.find("\x1b[8;") == S::npos);
+    platform->WriteText("def"), platform->SearchFolder("*.mp3");  // shown while it searches
+    EXPECT_NE(ReadPty(master, 20).find("def"), S::npos);
     // Screens far beyond what the pty holds; a write that waits would hang this thread.
     const auto screens = [&](int count) {
         for (int i = 0; i < count; ++i) {
