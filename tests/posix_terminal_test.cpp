@@ -219,7 +219,7 @@ TEST(PosixConsole, ATerminalNobodyReadsNeverHoldsThePlayerAndIsDrawnAnewWhenRead
                          refused->needed.rows),
               std::tuple(69, 10, 100, 22));
     std::thread follower = pty.Follow("\x1b[8;22;69t", 69, 22);
-    EXPECT_LT(fake::Took([&] { EXPECT_EQ(platform->SetConsoleSize(69, 22), 0u); }), 100);
+    EXPECT_LT(fake::Took([&] { EXPECT_EQ(platform->SetConsoleSize(69, 22), 0u); }), 140);
     follower.join();
     EXPECT_EQ(platform->SetConsoleSize(69, 22), 0u);  // the screen grew with it; now unasked
     platform->WriteText("abc");
