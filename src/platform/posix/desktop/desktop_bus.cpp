@@ -1,9 +1,6 @@
 #include "platform/posix/desktop/desktop_bus.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
 
 #include "platform/posix/desktop/session_power_off.h"
 
