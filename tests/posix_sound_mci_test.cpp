@@ -43,7 +43,7 @@ TEST(MciInterpreter, CommandsOfThePlayerAndTheirResultCodes) {
         {"open broken.mp3 type MPEGVideo alias 3", 277, "", "open /m/broken.mp3"},
         {"open D:\\x.mp3 type MPEGVideo alias 4", 275, "", ""},     // no such drive
         {"open a.mp3 type waveaudio alias 5", 266, "", ""},         // another device type
-        {"open a.mp3 type MPEGVideo", 273, "", ""},                 // no alias
+        {"open \"a b.mp3\"", 273, "", ""},                          // no alias
         {"open a.mp3 type MPEGVideo alias 0000abcd", 289, "", ""},  // taken
         {"open a.mp3 shareable type MPEGVideo alias 6", 259, "", ""},
         {"open a.mp3 type MPEGVideo alias", 269, "", ""},
