@@ -67,8 +67,9 @@ TEST(InputDecoder, KeysAndSequences) {
         {"\x1b[?1;2c\x1b[200~\x1b[99~\x1b[1;2$x\x1b[<64;10;5M\x1b[<65;1;1M\x1b[97u\x1bO5z"
          "\x1b\xC3\xA4\x1b[E\x1b[12\x03q",
          "<3> q"},
-        // a sequence longer than any key's, its final byte too
+        // a sequence longer than any key's, its final byte too; the longest key there may be
         {"\x1b[" + std::string(70, '9') + "D\x1bO" + std::string(70, '1') + "Pq", "q"},
+        {"\x1b[" + std::string(61, '0') + "1D", "#75"},
         // an incomplete sequence at the end is dropped once it waited
         {"a\x1b[1;", "a"},
         {"\x1b[<0;5", ""},
@@ -177,10 +178,9 @@ TEST(InputDecoder, MouseRecordsAsWindowsGivesThem) {
 
 using fake::NoEngine;
 
-// The sleep of every poll waits on the terminal (a pipe here): keys typed meanwhile wait for
-// the player's reads, in order, a lone Esc among them; the sleep lasts its time whatever
-// arrives, and an input that has ended neither cuts it short nor keeps it busy. The date is
-// the calendar's (in UTC here), the environment comes in Windows-1252 with its "\" kept.
+// The sleep of every poll waits on the terminal (a pipe here): keys typed meanwhile wait for the
+// player's reads, in order, a lone Esc among them; the sleep lasts its time, an ended input
+// neither cuts it short nor keeps it busy. Date in UTC; the environment in Windows-1252, "\" kept.
 TEST(PosixPlatform, SleepKeysDateAndEnvironment) {
     int keys[2];
     ASSERT_EQ(pipe(keys), 0);
