@@ -131,8 +131,8 @@ struct PowerDrive : ::testing::Test {
 
 TEST_F(PowerDrive, PreparedDriveMountsAndEnvironment) {
     SystemDrive drive = Ready(view);
-    EXPECT_TRUE(Exists(root + "/C/hiberfil.sys"));
-    EXPECT_TRUE(Exists(root + "/C/Windows/system32/shutdown.exe"));
+    EXPECT_TRUE(Exists(root + "/C/hiberfil.sys") && Exists(root + "/C/Users/J\xC3\xBCrgen") &&
+                Exists(root + "/C/Windows/system32/shutdown.exe"));
     EXPECT_EQ(view.ToPosix("c:\\hiberfil.sys", "/").value_or(""), root + "/C/hiberfil.sys");
     EXPECT_EQ(view.ToPosix("C:\\Users\\J\xFCrgen\\Desktop\\hibernate.link", "/").value_or(""),
               settings.desktop + "/hibernate.link");
