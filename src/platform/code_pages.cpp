@@ -1,6 +1,6 @@
 #include "platform/code_pages.h"
 
-#include <array>
+#include <iterator>
 
 namespace varlo {
 
@@ -8,7 +8,7 @@ namespace {
 
 // clang-format off
 // Code page 437 as the console shows it, sixteen bytes a row.
-constexpr std::array<char16_t, 256> kCp437 = {
+constexpr char16_t kCp437[] = {
     // 0x00: blank, then the glyphs of the control bytes ☺ ☻ ♥ ♦ ♣ ♠ • ◘ ○ ◙ ♂ ♀ ♪ ♫ ☼
     0x0020, 0x263A, 0x263B, 0x2665, 0x2666, 0x2663, 0x2660, 0x2022,
     0x25D8, 0x25CB, 0x25D9, 0x2642, 0x2640, 0x266A, 0x266B, 0x263C,
@@ -56,7 +56,7 @@ constexpr std::array<char16_t, 256> kCp437 = {
 };
 
 // Windows-1252 from 0x80 to 0x9F; the rest of the code page is Latin-1, byte = character.
-constexpr std::array<char16_t, 32> kWindows1252High = {
+constexpr char16_t kWindows1252High[] = {
     // 0x80: € (0x81) ‚ ƒ „ … † ‡ ˆ ‰ Š ‹ Œ (0x8D) Ž (0x8F)
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
@@ -65,6 +65,10 @@ constexpr std::array<char16_t, 32> kWindows1252High = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 // clang-format on
+
+// A row too few would otherwise read as zeros.
+static_assert(std::size(kCp437) == 256);
+static_assert(std::size(kWindows1252High) == 0xA0 - 0x80);
 
 }  // namespace
 
@@ -80,7 +84,7 @@ char UnicodeToWindows1252(char32_t character) {
     if (character < 0x80 || (character >= 0xA0 && character <= 0xFF)) {
         return static_cast<char>(character);
     }
-    for (unsigned i = 0; i < kWindows1252High.size(); ++i) {
+    for (unsigned i = 0; i < std::size(kWindows1252High); ++i) {
         if (kWindows1252High[i] == character) return static_cast<char>(0x80 + i);
     }
     return '?';
