@@ -228,6 +228,27 @@ TEST(PosixPlatform, SleepKeysDateAndEnvironment) {
     close(screen);
 }
 
+// The console's colours as far as the terminal takes them; the command line as Windows gives it.
+TEST(PosixPlatform, ColoursByTheTerminalAndTheCommandLine) {
+    for (const auto& [colorterm, term, sgr] :
+         {std::tuple("truecolor", "xterm", "38;2;59;120;"),
+          std::tuple("", "xterm-256color", "38;5;69;"), std::tuple("", "xterm", "94;47")}) {
+        fake::ScopedEnvironment environment;
+        environment.Set("COLORTERM", colorterm), environment.Set("TERM", term);
+        int screen[2];
+        ASSERT_EQ(pipe(screen), 0);
+        NoEngine engine;
+        Terminal terminal(screen[0], screen[1]);
+        PosixPlatform platform(engine, terminal);
+        platform.SetTextAttribute(0x79), platform.WriteText("x"), platform.Sleep(0);
+        EXPECT_NE(fake::ReadPty(screen[0], 0).find(sgr), std::string::npos) << term;
+        close(screen[0]), close(screen[1]);
+    }
+    const char* line[] = {"varlo", "mp3", "M\xC3\xBCsik"};
+    EXPECT_EQ(CommandTail(1, line) + "|" + CommandTail(2, line) + "|" + CommandTail(3, line),
+              "|mp3|mp3 M\xFCsik");
+}
+
 // The desktop is told a title's file as a URI, found where the title was opened and kept
 // while it plays on; none without a file. Its calls are answered while the player sleeps.
 TEST(PosixPlatform, PublishesTheFileOfATitleWhereItWasOpened) {

@@ -77,17 +77,24 @@ bool AnswerInformationWord(int argc, char** argv) {
     return false;
 }
 
+// Said where the player was started from: it plays in a terminal only.
+int NotATerminal() {
+    std::fputs("varlo: standard input and output must be a terminal\n", stderr);
+    return 2;
+}
+
+// What a run of the player leaves for the end of the program.
+struct Played {
+    int code;
+    std::string screen;  // what the screen showed last, as text
+    std::optional<varlo::RefusedSize> refused;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (AnswerInformationWord(argc, argv)) return std::fflush(stdout) == 0 ? 0 : 1;
-    if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) {
-        std::fputs("varlo: standard input and output must be a terminal\n", stderr);
-        return 2;
-    }
-    // As Windows hands it over: the whole text after the program name.
-    std::string arguments;
-    for (int i = 1; i < argc; ++i) arguments += (i > 1 ? " " : "") + std::string(argv[i]);
+    if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) return NotATerminal();
     // Every title brings threads that come and go (the stream's own, GStreamer's streaming
     // threads); glibc hands new threads arenas of their own, up to eight per core, and each
     // arena keeps what was freed in it. Over a night the resident leftovers of many arenas
@@ -102,40 +109,34 @@ int main(int argc, char** argv) {
     varlo::SystemDrive drive(varlo::SystemDriveSettingsFromEnvironment());
     drive.Prepare();
     varlo::Terminal terminal(STDIN_FILENO, STDOUT_FILENO);
-    if (!terminal.Enter()) {
-        std::fputs("varlo: the terminal cannot be switched to raw input\n", stderr);
-        return 2;
-    }
+    // Entering reads the terminal's modes, which only a terminal has.
+    if (!terminal.Enter()) return NotATerminal();
     // Whatever a library prints would land in the middle of the screen: it goes to the
-    // drive's log, with the signal that ends the player, while the terminal is the screen.
+    // drive's log (or nowhere, without one), with the signal that ends the player, while the
+    // terminal is the screen. The handlers that note the signal go with the screen.
     const int shownErrors = isatty(STDERR_FILENO) ? fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3) : -1;
-    if (shownErrors >= 0) {
+    const bool errorsAside = shownErrors != -1;
+    if (errorsAside) {
         int errors = drive.OpenLog();
-        if (errors >= 0) varlo::Terminal::NoteSignalsIn(STDERR_FILENO);
-        if (errors < 0) errors = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (errors >= 0 && dup2(errors, STDERR_FILENO) >= 0) close(errors);
+        if (errors == -1) errors = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        dup2(errors, STDERR_FILENO);
+        close(errors);
+        varlo::Terminal::NoteSignalsIn(STDERR_FILENO);
     }
-    int code = 0;
-    std::string last;
-    std::optional<varlo::RefusedSize> refused;
-    {
+    const Played played = [&] {
         varlo::DesktopBus desktop;  // media keys and idle inhibition, where there is a desktop
         varlo::PosixPlatform platform(engine, terminal, &drive, &desktop);
-        platform.SetColourDepth(
-            varlo::TerminalColourDepth(std::getenv("COLORTERM"), std::getenv("TERM")));
-        code = varlo::RunProgram(platform, varlo::TextToWindows1252(arguments));
-        last = platform.ScreenText();
-        refused = platform.SizeRefused();
-    }
+        const int code = varlo::RunProgram(platform, varlo::CommandTail(argc, argv));
+        return Played{code, platform.ScreenText(), platform.SizeRefused()};
+    }();
     // A console keeps what the program showed last ("No sound device found!", an error
     // report); the alternate screen goes with the program, so its text follows on the
     // terminal's own screen.
-    terminal.Leave(last);
-    varlo::Terminal::NoteSignalsIn(-1);
-    if (shownErrors >= 0) dup2(shownErrors, STDERR_FILENO);
+    terminal.Leave(played.screen);
+    if (errorsAside) dup2(shownErrors, STDERR_FILENO);
     // The error report says only "Illegal function call": what to do about it goes where the
     // player was started from, and the start failed.
-    if (refused) {
+    if (const std::optional<varlo::RefusedSize>& refused = played.refused) {
         std::fprintf(stderr,
                      "varlo: das Terminal hat %d \u00D7 %d Zeichen, Varlo braucht mindestens "
                      "%d \u00D7 %d.\n",
@@ -143,5 +144,5 @@ int main(int argc, char** argv) {
                      refused->needed.rows);
         return 1;
     }
-    return code;
+    return played.code;
 }

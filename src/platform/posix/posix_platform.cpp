@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdlib>
 
 extern char** environ;
 
@@ -22,13 +24,17 @@ TerminalSize Fitted(std::optional<TerminalSize> size, int columns, int rows) {
     return TerminalSize{std::min(size->columns, columns), std::min(size->rows, rows)};
 }
 
-// See Sleep.
-constexpr int64_t kDesktopRest = 50 * 1000000;  // ns
+using Clock = std::chrono::steady_clock;  // CLOCK_MONOTONIC
 
-int64_t MonotonicNanoseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
+// See Sleep.
+constexpr auto kDesktopRest = std::chrono::milliseconds(50);
+
+// The tick count of a moment: its milliseconds on the monotonic clock, wrapping at 2^32 as
+// Windows' tick count does.
+uint32_t Ticks(Clock::time_point at) {
+    using std::chrono::milliseconds;
+    return static_cast<uint32_t>(
+        std::chrono::duration_cast<milliseconds>(at.time_since_epoch()).count());
 }
 
 DriveView MountedView(const SystemDrive* drive) {
@@ -52,6 +58,12 @@ std::string TextToWindows1252(std::string_view utf8) {
     }
 }
 
+std::string CommandTail(int argc, const char* const* argv) {
+    std::string tail;
+    for (int i = 1; i < argc; ++i) tail += (i > 1 ? " " : "") + std::string(argv[i]);
+    return TextToWindows1252(tail);
+}
+
 PosixPlatform::PosixPlatform(MediaEngine& engine, Terminal& terminal, SystemDrive* drive,
                              DesktopBus* desktop)
     : engine_(engine),
@@ -61,7 +73,9 @@ PosixPlatform::PosixPlatform(MediaEngine& engine, Terminal& terminal, SystemDriv
       drive_(drive),
       files_(MountedView(drive)),
       mci_(engine, [this](const std::string& path) { return files_.ToPosix(path); }),
-      desktop_(desktop) {}
+      desktop_(desktop) {
+    screen_.SetColourDepth(TerminalColourDepth(std::getenv("COLORTERM"), std::getenv("TERM")));
+}
 
 PosixPlatform::~PosixPlatform() {
     Flush();
@@ -179,11 +193,7 @@ uint32_t PosixPlatform::StartProcess(const std::string& commandLine) {
 // --- Time. ---
 
 uint32_t PosixPlatform::TickCount() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const uint64_t milliseconds =
-        static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1000000;
-    return static_cast<uint32_t>(milliseconds);
+    return Ticks(Clock::now());
 }
 
 LocalTime PosixPlatform::Now() {
@@ -205,10 +215,8 @@ void PosixPlatform::Publish(const NowPlaying& now) {
         url_.clear();
         const std::optional<std::string> path =
             now.file.empty() ? std::nullopt : files_.ToPosix(now.file);
-        if (gchar* uri = path ? g_filename_to_uri(path->c_str(), nullptr, nullptr) : nullptr) {
-            url_ = uri;
-            g_free(uri);
-        }
+        g_autofree gchar* uri = path ? g_filename_to_uri(path->c_str(), nullptr, nullptr) : nullptr;
+        if (uri) url_ = uri;
     }
     desktop_->Publish(now, url_);
 }
@@ -221,18 +229,19 @@ void PosixPlatform::Sleep(uint32_t milliseconds) {
     // goes on to its end. A signal (a resized terminal) cuts the wait short: redraw, then
     // sleep the rest. The desktop is answered as soon as it calls, and then not watched for
     // kDesktopRest, so that a wake-up it leaves standing cannot keep the wait from sleeping.
-    const int64_t start = MonotonicNanoseconds();
-    const int64_t end = start + int64_t{milliseconds} * 1000000;
+    const Clock::time_point start = Clock::now();
+    const Clock::time_point end = start + std::chrono::milliseconds(milliseconds);
     bool watch = true;
-    int64_t desktopAt = start;  // watched again from then on
-    for (int64_t now = start; now < end; now = MonotonicNanoseconds()) {
-        const int64_t rest = end - now;
-        const timespec wait{static_cast<time_t>(rest / 1000000000),
-                            static_cast<long>(rest % 1000000000)};
+    Clock::time_point desktopAt = start;  // watched again from then on
+    for (Clock::time_point now = start; now < end; now = Clock::now()) {
+        const std::chrono::nanoseconds rest = end - now;
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(rest);
+        const timespec wait{static_cast<time_t>(seconds.count()),
+                            static_cast<long>((rest - seconds).count())};
         const int desktop = desktop_ && now >= desktopAt ? desktop_->WakeFd() : -1;
         switch (terminal_.WaitForInput(wait, watch, desktop)) {
             case Terminal::Wait::TimedOut:
-                if (watch) quietAt_ = static_cast<uint32_t>(end / 1000000);  // TickCount's clock
+                if (watch) quietAt_ = Ticks(end);
                 return;
             case Terminal::Wait::Input: {
                 const std::string bytes = terminal_.ReadAvailable();
@@ -243,7 +252,7 @@ void PosixPlatform::Sleep(uint32_t milliseconds) {
             }
             case Terminal::Wait::Other:
                 desktop_->Serve();
-                desktopAt = MonotonicNanoseconds() + kDesktopRest;
+                desktopAt = Clock::now() + kDesktopRest;
                 break;
             case Terminal::Wait::Interrupted:
                 Flush();

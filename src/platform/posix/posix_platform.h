@@ -30,7 +30,8 @@ class PosixPlatform final : public Platform {
     // caller; the platform writes the screen to it at every sleep and input read. The drive
     // C: of the power action, when there is one, is mounted beside Z: and starts the
     // processes; without it a process start is refused. The desktop, when there is one, hears
-    // what plays and sends its commands as input items.
+    // what plays and sends its commands as input items. The console's colours go to the
+    // terminal as far as COLORTERM and TERM say it takes them (see TerminalColourDepth).
     PosixPlatform(MediaEngine& engine, Terminal& terminal, SystemDrive* drive = nullptr,
                   DesktopBus* desktop = nullptr);
     ~PosixPlatform() override;
@@ -73,8 +74,6 @@ class PosixPlatform final : public Platform {
 
     // What the screen shows, as text (see CellScreen::Text).
     std::string ScreenText() const { return screen_.Text(); }
-    // How the console's colours are sent to the terminal (see ColourDepth).
-    void SetColourDepth(ColourDepth depth) { screen_.SetColourDepth(depth); }
     // The size of a terminal that SetConsoleSize refused, the last time it did.
     std::optional<RefusedSize> SizeRefused() const { return refused_; }
 
@@ -102,5 +101,9 @@ class PosixPlatform final : public Platform {
 // Text of the POSIX side (UTF-8) for the player (Windows-1252): as names are converted, but a
 // "\" stays itself.
 std::string TextToWindows1252(std::string_view utf8);
+
+// The command line as Windows hands it to a program: the arguments after the program's name,
+// joined by blanks, in Windows-1252.
+std::string CommandTail(int argc, const char* const* argv);
 
 }  // namespace varlo

@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -199,6 +200,14 @@ inline Ran RunShell(const std::string& line) {
     return ran;
 }
 
+// A program (the built player) run by the shell in /tmp with `rest` of its command line
+// (arguments, redirections), away from every bus and sound server.
+inline Ran RunPlayer(const char* program, const std::string& rest) {
+    return RunShell(std::string("cd /tmp && env DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent "
+                                "PULSE_SERVER=unix:/nonexistent '") +
+                    program + "' " + rest);
+}
+
 // The text of the fenced block that follows the first line holding `marker` in `text`.
 inline std::string BlockAfter(const std::string& text, const std::string& marker) {
     const size_t start = text.find("```", text.find(marker));
@@ -242,6 +251,63 @@ struct Pty {
         });
     }
     ~Pty() { close(slave), close(master); }
+};
+
+// A program (the built player) on a 40 x 10 pty of its own as its controlling terminal, in a
+// folder of its own that is also its XDG_DATA_HOME, away from every bus and sound server.
+// Its standard error is the pty, or the file "errors" in the folder when `errorsToFile`.
+// Ended and its folder removed with the object.
+struct StartedPlayer {
+    Pty pty;
+    std::string folder = "/tmp/varlo-player-XXXXXX";
+    pid_t pid = -1;
+    std::string shown;  // what the pty showed so far
+    explicit StartedPlayer(const char* program, bool errorsToFile = false) {
+        pty.Resize(40, 10);
+        if (!mkdtemp(folder.data())) return;
+        // Under the sanitizers: GLib's own buffer for the whole process is not a leak.
+        std::ofstream(folder + "/glib.supp") << "leak:libglib-2.0.so\n";
+        std::vector<std::string> settings = {
+            "XDG_DATA_HOME=" + folder, "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent",
+            "DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent", "PULSE_SERVER=unix:/nonexistent",
+            "LSAN_OPTIONS=print_suppressions=0:suppressions=" + folder + "/glib.supp"};
+        const std::string errors = folder + "/errors";
+        pid = fork();
+        if (pid != 0) return;
+        setsid();
+        ioctl(pty.slave, TIOCSCTTY, 0);
+        for (int fd = 0; fd < 3; ++fd) dup2(pty.slave, fd);
+        if (errorsToFile) dup2(open(errors.c_str(), O_WRONLY | O_CREAT, 0644), 2);
+        for (const std::string& setting : settings) putenv(strdup(setting.c_str()));
+        if (chdir(folder.c_str()) == 0) execl(program, "varlo", nullptr);
+        _exit(127);
+    }
+    // Reads the pty until it showed `text` (6 s at most); whether it did.
+    bool Shows(const std::string& text) {
+        for (int i = 0; i < 300 && shown.find(text) == std::string::npos; ++i)
+            shown += ReadPty(pty.master, 20);
+        return shown.find(text) != std::string::npos;
+    }
+    // Types `key` (if any), waits for the end (5 s at most; one that hangs ends with the pty,
+    // on its hang-up) and reads what the pty still showed: the exit code, 128 + the signal
+    // that ended it, or -1.
+    int Ended(const char* key = "") {
+        if (write(pty.master, key, strlen(key)) < 0) return -1;
+        int status = 0;
+        pid_t ended = 0;
+        for (int i = 0; i < 500 && (ended = waitpid(pid, &status, WNOHANG)) == 0; ++i)
+            usleep(10000);
+        shown += ReadPty(pty.master, 50);
+        if (ended != pid) return -1;
+        pid = -1;
+        return WIFEXITED(status)     ? WEXITSTATUS(status)
+               : WIFSIGNALED(status) ? 128 + WTERMSIG(status)
+                                     : -1;
+    }
+    ~StartedPlayer() {
+        if (pid > 0) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
+        std::system(("rm -rf " + folder).c_str());
+    }
 };
 
 // A dbus-daemon of the test's own as the session and the system bus while the object lives.
