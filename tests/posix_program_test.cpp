@@ -1,12 +1,14 @@
 // The player's program as it is started: its two information words, its refusals, and the
 // terminal given back when it ends.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
+#include <malloc.h>
 
+#include <barrier>
 #include <csignal>
-#include <string>
 
 #include "fake/posix/posix_fixtures.h"
+#include "platform/posix/heap_settings.h"
 
 namespace varlo {
 namespace {
@@ -52,7 +54,7 @@ TEST(Program, ATerminalTooSmallIsGivenBackAndTheReasonShown) {
     EXPECT_EQ(shown.rfind("\x1b[?1049h\x1b[?7l\x1b[0m\x1b[H\x1b[2J", 0), 0u);
     const size_t back = shown.find("\x1b[?1049l");
     ASSERT_NE(back, S::npos) << shown;
-    EXPECT_NE(shown.find("\x1b[8;22;69t"), S::npos);
+    EXPECT_NE(shown.find("\x1b[8;22;69t\x1b[?1002h\x1b[?1006h"), S::npos);  // and the mouse
     EXPECT_EQ(shown.substr(back), "\x1b[?1049l\x1b[8;10;40t" + report + "\r\n" + reason + "\r\n");
     EXPECT_TRUE(fake::Exists(player.folder + "/varlo/C/Windows/system32/shutdown.exe"));
 
@@ -73,6 +75,41 @@ TEST(Program, ASignalEndingThePlayerIsNotedInTheLog) {
     EXPECT_NE(player.shown.find("\x1b[?1049l"), S::npos);
     EXPECT_EQ(player.shown.find("signal"), S::npos);
     EXPECT_EQ(fake::ReadFile(player.folder + "/varlo/C/varlo.log"), "varlo: ended by signal 15\n");
+}
+
+// The heap as the player sets it: threads share two arenas, and a large block after a far
+// larger one freed is still mapped, given back whole. 0 when so.
+int HeapAsSet() {
+    ApplyHeapSettings();
+    std::barrier together(4);
+    void* blocks[3] = {};
+    std::vector<std::jthread> threads;
+    for (void*& block : blocks) {
+        threads.emplace_back([&] { block = std::malloc(64), together.arrive_and_wait(); });
+    }
+    together.arrive_and_wait();
+    char* info = nullptr;
+    size_t length = 0;
+    FILE* out = open_memstream(&info, &length);
+    malloc_info(0, out), std::fclose(out);
+    const bool twoArenas =
+        S(info).find("<heap nr=\"1\"") != S::npos && S(info).find("<heap nr=\"2\"") == S::npos;
+    std::free(info);
+    for (void* block : blocks) std::free(block);
+    void* volatile large = std::malloc(8500000);  // volatile: not left out by the compiler
+    std::free(large);
+    // The block comes from the system, not from what is left at the heap's top.
+    void* volatile top = std::malloc(mallinfo2().keepcost - 64);
+    const size_t mapped = mallinfo2().hblks;
+    void* volatile block = std::malloc(128 * 1024 + 16);
+    return twoArenas && top && block && mallinfo2().hblks == mapped + 1 ? 0 : 1;
+}
+
+// Seen in a process as fresh as the player's, with glibc's heap (not the sanitizers').
+TEST(Program, HeapSettingsForTheNight) {
+    if (dlsym(RTLD_DEFAULT, "__asan_init")) GTEST_SKIP() << "not glibc's heap";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::exit(HeapAsSet()), testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

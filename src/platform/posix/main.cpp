@@ -1,6 +1,5 @@
 // varlo: the player in a POSIX terminal, with GStreamer behind the MCI command strings.
 #include <fcntl.h>
-#include <malloc.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,6 +9,7 @@
 #include <string>
 
 #include "app/program.h"
+#include "platform/posix/heap_settings.h"
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/sound/gst_engine.h"
 
@@ -95,16 +95,7 @@ struct Played {
 int main(int argc, char** argv) {
     if (AnswerInformationWord(argc, argv)) return std::fflush(stdout) == 0 ? 0 : 1;
     if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) return NotATerminal();
-    // Every title brings threads that come and go (the stream's own, GStreamer's streaming
-    // threads); glibc hands new threads arenas of their own, up to eight per core, and each
-    // arena keeps what was freed in it. Over a night the resident leftovers of many arenas
-    // add up while the heap in use stays the same; two arenas serve a player well.
-    mallopt(M_ARENA_MAX, 2);
-    // Large blocks are mapped and given back whole when freed. glibc would otherwise raise
-    // that threshold to the largest block freed so far: after OpenAL's 8.5 MB context of a
-    // title opened while no sound server answers, every later block up to that size would
-    // come from the arenas and stay resident there.
-    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    varlo::ApplyHeapSettings();
     varlo::GstEngine engine;
     varlo::SystemDrive drive(varlo::SystemDriveSettingsFromEnvironment());
     drive.Prepare();
