@@ -2,15 +2,8 @@
 // service answers and queues, without a bus; and the desktop bus on a private bus, called from
 // another thread as GDBus's worker hands it the calls.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cmath>
 #include <csignal>
-#include <cstdio>
-#include <fstream>
-#include <sstream>
-#include <thread>
 
 #include "fake/posix/posix_fixtures.h"
 #include "fake/scoped_environment.h"

@@ -1,22 +1,11 @@
 // The POSIX side's drive C: for the power action: what it holds, where, what it starts.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <array>
-#include <chrono>
 #include <csignal>
-#include <cstdlib>
-#include <fstream>
-#include <optional>
-#include <sstream>
-#include <thread>
 #include <tuple>
 
 #include "fake/posix/posix_fixtures.h"

@@ -1,15 +1,6 @@
 // The GStreamer engine when the sound path stops taking sound: the position the player reads
 // is the sink's own, so that it stands still, and the player's calls never wait for the sink.
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <thread>
 
 #include "fake/posix/posix_fixtures.h"
 #include "platform/posix/sound/gst_engine.h"

@@ -1,16 +1,8 @@
 // The MCI command strings of the player on the POSIX side: the grammar and result codes over
 // a scripted engine, and GStreamer playing a real file.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <atomic>
-#include <chrono>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <new>
-#include <thread>
 #include <tuple>
 
 #include "fake/fake_platform.h"

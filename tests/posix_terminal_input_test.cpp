@@ -1,17 +1,8 @@
 // Terminal bytes to the raw input items of the Windows console.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <ctime>
-#include <string>
-#include <thread>
 #include <tuple>
-#include <utility>
-#include <vector>
 
 #include "fake/posix/posix_fixtures.h"
 #include "platform/posix/desktop/desktop_bus.h"

@@ -287,6 +287,7 @@ TEST(Zones, FolderChooser) {
 
 // Code page 437: every byte but 0 and the blank a character of its own and no control.
 // Windows-1252: every byte survives the way there and back; other characters become "?".
+// UTF-8 of one, two and three bytes.
 TEST(CodePages, Cp437AndWindows1252) {
     std::u16string all;
     for (int byte = 0; byte < 256; ++byte) {
@@ -299,7 +300,12 @@ TEST(CodePages, Cp437AndWindows1252) {
     std::sort(all.begin(), all.end());
     EXPECT_EQ(std::unique(all.begin(), all.end()) - all.begin(), 255);  // 0 shows as a blank
     EXPECT_EQ(std::u16string({Windows1252ToUnicode(0x80), Windows1252ToUnicode(0x96)}), u"€–");
-    EXPECT_EQ(std::string({UnicodeToWindows1252(U'ő'), UnicodeToWindows1252(U'😀')}), "??");
+    EXPECT_EQ(std::string({UnicodeToWindows1252(U'ő'), UnicodeToWindows1252(U'😀'),
+                           UnicodeToWindows1252(0x80)}),
+              "???");
+    std::string utf8;  // where the encoded lengths change
+    for (char16_t c : {0x7F, 0x80, 0x7FF, 0x800}) AppendUtf8(utf8, c);
+    EXPECT_EQ(utf8, "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80");
 }
 
 // The twelve letters the screen converts from names land on the same characters in code page

@@ -1,6 +1,7 @@
 // What the tests of the POSIX side share: stand-in engines, media files written on the spot,
 // a pseudo terminal, and waits on things that happen on threads or in other processes.
-// Header-only: the fake platform's library is built for Windows too.
+// Header-only: the fake platform's library is built for Windows too. It brings the standard
+// and POSIX headers the tests that include it share.
 #pragma once
 
 #include <fcntl.h>
