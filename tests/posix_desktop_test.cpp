@@ -8,6 +8,7 @@
 #include "fake/posix/posix_fixtures.h"
 #include "fake/scoped_environment.h"
 #include "platform/posix/desktop/desktop_bus.h"
+#include "platform/posix/desktop/idle_inhibitor.h"
 #include "platform/posix/desktop/mpris_service.h"
 #include "platform/posix/desktop/session_power_off.h"
 
@@ -137,6 +138,31 @@ TEST(SessionPowerOff, EachSessionManagerInItsOwnWords) {
     EXPECT_EQ(AskSessionToPowerOff(3000, detail), SessionAnswer::Refused);
     EXPECT_EQ(kde.Asked(), "");
     EXPECT_NE(gnome.Asked(), "");
+}
+
+// While a title plays, the session is kept from idling (logind) and from suspending (the
+// portal); the portal's request is closed when it ends.
+TEST(IdleInhibitor, AsksLogindAndThePortal) {
+    fake::PrivateBus bus;
+    SessionManager logind("org.freedesktop.login1");
+    SessionManager portal("org.freedesktop.portal.Desktop", nullptr, g_variant_new("(o)", "/r/1"));
+    GDBusConnection* connection = fake::ConnectedToPrivateBus();
+    {
+        IdleInhibitor inhibitor;
+        inhibitor.SetSessionBus(connection), inhibitor.SetSystemBus(connection);
+        inhibitor.Want(true);
+        fake::Iterated([&] { return inhibitor.Held() && !logind.Asked().empty(); });
+        inhibitor.Want(false);
+        fake::Iterated([&] { return portal.Asked().find("Close") != std::string::npos; });
+    }
+    EXPECT_EQ(logind.Asked(),
+              "/org/freedesktop/login1 org.freedesktop.login1.Manager.Inhibit ('idle', 'Varlo', "
+              "'Musik l\xC3\xA4uft', 'block')");
+    EXPECT_EQ(
+        portal.Asked(),
+        "/org/freedesktop/portal/desktop org.freedesktop.portal.Inhibit.Inhibit ('', 12, "
+        "{'reason': <'Musik l\xC3\xA4uft'>})\n/r/1 org.freedesktop.portal.Request.Close ()\n");
+    g_object_unref(connection);
 }
 
 // "autolaunch:" in an address never starts a bus of the player's own, which would outlive it.

@@ -158,23 +158,6 @@ TEST(Terminal, TakenAndGivenBackAsItWas) {
     EXPECT_EQ(ReadPty(pty.master, 50), S(kTaken) + "\x1b[?1002h\x1b[?1006h\x1b[8;22;69tabc" +
                                            "\x1b[0m\x1b[H\x1b[2Jd\x1b[?25h" + kGivenBack +
                                            "\x1b[8;24;80tEnde");
-    // A signal that ends the player: the terminal first, a note in the log, then its own end.
-    int notes[2];
-    ASSERT_EQ(pipe(notes), 0);
-    const pid_t child = fork();
-    if (child == 0) {
-        Terminal::NoteSignalsIn(notes[1]);
-        terminal.Enter();
-        raise(SIGTERM);
-        _exit(0);
-    }
-    int status = 0;
-    for (int i = 0; i < 300 && waitpid(child, &status, WNOHANG) == 0; ++i) usleep(10000);
-    if (waitpid(child, &status, WNOHANG) == 0) kill(child, SIGKILL), waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
-    EXPECT_EQ(ReadPty(pty.master, 50), S(kTaken) + kGivenBack);
-    EXPECT_EQ(ReadPty(notes[0], 50), "varlo: ended by signal 15\n");
-    close(notes[0]), close(notes[1]);
 }
 
 TEST(PosixConsole, ATerminalNobodyReadsNeverHoldsThePlayerAndIsDrawnAnewWhenReadAgain) {

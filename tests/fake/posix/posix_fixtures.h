@@ -362,15 +362,28 @@ inline std::string CallMpris(const std::function<void()>& serve, const char* int
     return printed;
 }
 
-// A stand-in for a desktop's session manager on the private bus: it owns `name` and answers
-// every call with success (or `error`), noting path, interface, method and arguments.
+// A connection of its own to the private bus (see PrivateBus).
+inline GDBusConnection* ConnectedToPrivateBus() {
+    return g_dbus_connection_new_for_address_sync(
+        std::getenv("DBUS_SESSION_BUS_ADDRESS"),
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, nullptr);
+}
+
+// Runs this thread's GLib main context until `done` (3 s at most).
+inline void Iterated(const std::function<bool()>& done) {
+    for (int i = 0; i < 300 && !done(); ++i)
+        g_main_context_iteration(nullptr, FALSE), g_usleep(10000);
+}
+
+// A stand-in for a desktop's service on the private bus (a session manager, logind, the
+// portal): it owns `name` and answers every call with success, its body `answer` if given (or
+// with `error`), noting path, interface, method and arguments, one call a line.
 struct SessionManager {
-    SessionManager(const char* name, const char* error = nullptr) : error(error) {
-        bus = g_dbus_connection_new_for_address_sync(
-            std::getenv("DBUS_SESSION_BUS_ADDRESS"),
-            static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                              G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-            nullptr, nullptr, nullptr);
+    SessionManager(const char* name, const char* error = nullptr, GVariant* answer = nullptr)
+        : error(error), answer(answer ? g_variant_ref_sink(answer) : nullptr) {
+        bus = ConnectedToPrivateBus();
         g_dbus_connection_add_filter(bus, Filter, this, nullptr);
         GVariant* owned = g_dbus_connection_call_sync(
             bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
@@ -381,6 +394,7 @@ struct SessionManager {
     ~SessionManager() {
         g_dbus_connection_close_sync(bus, nullptr, nullptr);
         g_object_unref(bus);
+        if (answer) g_variant_unref(answer);
     }
     static GDBusMessage* Filter(GDBusConnection* bus, GDBusMessage* message, gboolean incoming,
                                 gpointer self) {
@@ -394,12 +408,14 @@ struct SessionManager {
             std::lock_guard<std::mutex> lock(manager->guard);
             manager->asked += std::string(g_dbus_message_get_path(message)) + " " +
                               g_dbus_message_get_interface(message) + "." +
-                              g_dbus_message_get_member(message) + " " + arguments;
+                              g_dbus_message_get_member(message) + " " + arguments +
+                              (manager->answer ? "\n" : "");
         }
         g_free(arguments);
         GDBusMessage* reply = manager->error
                                   ? g_dbus_message_new_method_error(message, manager->error, "Nein")
                                   : g_dbus_message_new_method_reply(message);
+        if (manager->answer && !manager->error) g_dbus_message_set_body(reply, manager->answer);
         g_dbus_connection_send_message(bus, reply, G_DBUS_SEND_MESSAGE_FLAGS_NONE, nullptr,
                                        nullptr);
         g_object_unref(reply);
@@ -411,6 +427,7 @@ struct SessionManager {
         return asked;
     }
     const char* error;
+    GVariant* answer;
     GDBusConnection* bus;
     std::mutex guard;
     std::string asked;
