@@ -62,6 +62,12 @@ Position=1300000
             std::to_string(static_cast<int>(c->remote)) + ":" + std::to_string(c->volume) + " ";
     }
     EXPECT_EQ(commands, "6:250 1:0 2:0 3:0 5:0 4:0 ");
+    for (const auto state : {NowPlaying::State::Paused, NowPlaying::State::Stopped}) {
+        service.Publish({state, 3, "", "", "", 0, 0, 0, 0, 1}, "");
+        GVariant* status = g_variant_ref_sink(service.Property("PlaybackStatus"));
+        answers += g_variant_get_string(status, nullptr), g_variant_unref(status);
+    }
+    EXPECT_TRUE(answers.ends_with("\nPausedStopped")) << answers;
 }
 
 // Each property in the type the introspection declares; before any title no track is named.
