@@ -128,9 +128,9 @@ using fake::SessionManager;
 TEST(SessionPowerOff, EachSessionManagerInItsOwnWords) {
     const std::pair<const char*, const char*> managers[] = {
         {"org.gnome.SessionManager",
-         "/org/gnome/SessionManager org.gnome.SessionManager.Shutdown ()"},
-        {"org.kde.Shutdown", "/Shutdown org.kde.Shutdown.logoutAndShutdown ()"},
-        {"org.kde.ksmserver", "/KSMServer org.kde.KSMServerInterface.logout (1, 2, -1)"}};
+         "/org/gnome/SessionManager org.gnome.SessionManager.Shutdown ()\n"},
+        {"org.kde.Shutdown", "/Shutdown org.kde.Shutdown.logoutAndShutdown ()\n"},
+        {"org.kde.ksmserver", "/KSMServer org.kde.KSMServerInterface.logout (1, 2, -1)\n"}};
     std::string detail;
     for (const auto& [name, asked] : managers) {
         fake::PrivateBus bus;
@@ -163,7 +163,7 @@ TEST(IdleInhibitor, AsksLogindAndThePortal) {
     }
     EXPECT_EQ(logind.Asked(),
               "/org/freedesktop/login1 org.freedesktop.login1.Manager.Inhibit ('idle', 'Varlo', "
-              "'Musik l\xC3\xA4uft', 'block')");
+              "'Musik l\xC3\xA4uft', 'block')\n");
     EXPECT_EQ(
         portal.Asked(),
         "/org/freedesktop/portal/desktop org.freedesktop.portal.Inhibit.Inhibit ('', 12, "

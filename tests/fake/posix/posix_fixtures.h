@@ -408,8 +408,7 @@ struct SessionManager {
             std::lock_guard<std::mutex> lock(manager->guard);
             manager->asked += std::string(g_dbus_message_get_path(message)) + " " +
                               g_dbus_message_get_interface(message) + "." +
-                              g_dbus_message_get_member(message) + " " + arguments +
-                              (manager->answer ? "\n" : "");
+                              g_dbus_message_get_member(message) + " " + arguments + "\n";
         }
         g_free(arguments);
         GDBusMessage* reply = manager->error
