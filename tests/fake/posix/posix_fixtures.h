@@ -201,12 +201,17 @@ inline Ran RunShell(const std::string& line) {
     return ran;
 }
 
+// The environment that keeps a started player away from every bus and sound server.
+inline const std::vector<std::string> kNoBusNoServer = {
+    "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent",
+    "DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent", "PULSE_SERVER=unix:/nonexistent"};
+
 // A program (the built player) run by the shell in /tmp with `rest` of its command line
 // (arguments, redirections), away from every bus and sound server.
 inline Ran RunPlayer(const char* program, const std::string& rest) {
-    return RunShell(std::string("cd /tmp && env DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent "
-                                "PULSE_SERVER=unix:/nonexistent '") +
-                    program + "' " + rest);
+    std::string line = "cd /tmp && env";
+    for (const std::string& setting : kNoBusNoServer) line += " " + setting;
+    return RunShell(line + " '" + program + "' " + rest);
 }
 
 // The text of the fenced block that follows the first line holding `marker` in `text`.
@@ -268,10 +273,10 @@ struct StartedPlayer {
         if (!mkdtemp(folder.data())) return;
         // Under the sanitizers: GLib's own buffer for the whole process is not a leak.
         std::ofstream(folder + "/glib.supp") << "leak:libglib-2.0.so\n";
-        std::vector<std::string> settings = {
-            "XDG_DATA_HOME=" + folder, "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent",
-            "DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent", "PULSE_SERVER=unix:/nonexistent",
-            "LSAN_OPTIONS=print_suppressions=0:suppressions=" + folder + "/glib.supp"};
+        std::vector<std::string> settings = kNoBusNoServer;
+        settings.push_back("XDG_DATA_HOME=" + folder);
+        settings.push_back("LSAN_OPTIONS=print_suppressions=0:suppressions=" + folder +
+                           "/glib.supp");
         const std::string errors = folder + "/errors";
         pid = fork();
         if (pid != 0) return;
